@@ -1,0 +1,14 @@
+// Win32 backend only. The one place that includes <windows.h>, so that every
+// backend file sees the same macros whatever mingw-w64's defaults are.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0501
+#endif
+#include <windows.h>
