@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/environment.h"
+#include "platform/error.h"
 
 TEST(Environment, SetGetAndRemove) {
   auto& env = platform::environment();
