@@ -1,0 +1,244 @@
+// Portable. The engine's per-call state: one EngineContext is created by
+// zipengine_run, lives exactly as long as that call and is destroyed before
+// it returns. Every engine operation takes it as its first argument.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "zipengine/zipengine.h"
+
+#if __has_include("decoder_state.h")
+#include "decoder_state.h"
+#define ZIPENGINE_HAVE_DECODER_STATE 1
+#endif
+#if __has_include("output_state.h")
+#include "output_state.h"
+#define ZIPENGINE_HAVE_OUTPUT_STATE 1
+#endif
+#if __has_include("path_state.h")
+#include "path_state.h"
+#define ZIPENGINE_HAVE_PATH_STATE 1
+#endif
+
+namespace platform {
+class File;
+}
+
+// Sizes of the fixed buffers.
+inline constexpr int32_t INPUT_BUFFER_SIZE = 8192;   // one aligned block of the archive
+inline constexpr int32_t INPUT_HOLD_SIZE = 4;        // for the end-record search
+inline constexpr int32_t OUTPUT_BUFFER_SIZE = 65537; // twice the largest flush block, plus one
+inline constexpr int32_t WINDOW_SIZE = 32768;        // decoder history and staging buffer
+inline constexpr int32_t ENTRY_BLOCK_SIZE = 64;      // central entries read per pass
+inline constexpr int32_t NAME_BUFFER_SIZE = ZIPENGINE_NAME_SIZE;
+
+// The overwrite mode of a run.
+inline constexpr int32_t OVERWRITE_ASK = 0;
+inline constexpr int32_t OVERWRITE_ALWAYS = 1;
+inline constexpr int32_t OVERWRITE_NEVER = 2;
+
+// Codes that pass only between engine parts, never out of the call.
+inline constexpr int RC_DIRECTORY_ENTRY = 77;  // mapname handled a directory entry
+inline constexpr int RC_VOLUME_LABEL = 78;     // the entry is a volume label
+inline constexpr int RC_BLOCK_TRUNCATED = 79;  // a compressed extra-field block is cut short
+
+// Flags word of the message hook (the forwarding hook ignores it).
+inline constexpr unsigned MSG_PLAIN = 0;
+inline constexpr unsigned MSG_DECODER = 1;
+
+// End-of-central-directory record, decoded.
+struct end_record {
+  uint16_t this_disk = 0;
+  uint16_t central_start_disk = 0;
+  uint16_t entries_this_disk = 0;
+  uint16_t total_entries = 0;
+  uint32_t central_size = 0;
+  uint32_t central_offset = 0;
+  uint16_t comment_length = 0;
+};
+
+// Central-directory entry, decoded (the 42 bytes after the signature).
+struct central_entry {
+  uint8_t made_by_version = 0;
+  uint8_t made_by_host = 0;
+  uint8_t needed_version = 0;
+  uint8_t needed_host = 0;
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  uint32_t dos_time = 0;  // time in the low 16 bits, date in the high 16 bits
+  uint32_t crc32 = 0;
+  uint32_t compressed_size = 0;
+  uint32_t uncompressed_size = 0;
+  uint16_t name_length = 0;
+  uint16_t extra_length = 0;
+  uint16_t comment_length = 0;
+  uint16_t disk_start = 0;
+  uint16_t internal_attributes = 0;
+  uint32_t external_attributes = 0;
+  uint32_t local_header_offset = 0;
+};
+
+// Local header, decoded (the 26 bytes after the signature). With flag bit 3
+// the CRC and sizes are replaced by the central directory's.
+struct local_header {
+  uint8_t needed_version = 0;
+  uint8_t needed_host = 0;
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  uint32_t dos_time = 0;
+  uint32_t crc32 = 0;
+  uint32_t compressed_size = 0;
+  uint32_t uncompressed_size = 0;
+  uint16_t name_length = 0;
+  uint16_t extra_length = 0;
+};
+
+// What the engine keeps of one selected central-directory entry until its
+// local header is visited.
+struct entry_info {
+  uint32_t local_header_offset = 0;
+  uint32_t crc32 = 0;
+  uint32_t compressed_size = 0;
+  uint32_t uncompressed_size = 0;
+  uint32_t file_attributes = 0;
+  uint8_t host_version = 0;
+  uint8_t host_number = 0;  // values of 19 and more are kept as 19
+  uint8_t encrypted = 0;
+  uint8_t data_descriptor = 0;
+  uint8_t text = 0;          // internal attribute bit 0
+  uint8_t text_mode = 0;     // convert line ends for this entry
+  uint8_t lower_case = 0;
+  uint8_t volume_label = 0;
+  uint8_t high_attributes = 0;  // external attributes use the high 16 bits
+};
+
+// State of the wildcard expansion of the archive path (name_patterns.cpp).
+struct archive_name_expansion;
+
+struct EngineContext;
+
+// The hooks the engine talks back through (installed by zipengine_run).
+using message_hook_fn = int (*)(EngineContext& ctx, const char* text, uint32_t length, unsigned flags);
+// retry: the entry's attempt counter (0 on the first prompt). Answers as the
+// caller's password callback: 0 entered, 5 memory failure, -2 skip all,
+// anything else skip this entry.
+using password_hook_fn = int (*)(EngineContext& ctx, int* retry, char* buffer, int size,
+                                 const char* archive_name, const char* entry_name);
+// Returns 1 when the caller asked to stop, else 0.
+using progress_hook_fn = int (*)(EngineContext& ctx, int stage, const char* archive_name,
+                                 const char* entry_name, const uint32_t* value);
+
+struct EngineContext {
+  EngineContext();
+  ~EngineContext();
+  EngineContext(const EngineContext&) = delete;
+  EngineContext& operator=(const EngineContext&) = delete;
+
+  // ---- Options, translated once from EngineOptions ----
+  int32_t info_mode = 0;
+  const char* target_root = nullptr;  // the caller's text, not a copy
+  int32_t text_conversion = 0;
+  int32_t data_to_print = 0;
+  int32_t ignore_case = 0;
+  int32_t freshen = 0;
+  int32_t header_line = 0;
+  int32_t junk_paths = 0;
+  int32_t detail_level = -1;
+  int32_t overwrite_always = 0;
+  int32_t quiet_level = 0;
+  int32_t spaces_to_underscores = 0;
+  int32_t test_only = 0;
+  int32_t update = 0;
+  int32_t list = 0;
+  int32_t security_level = 0;
+  int32_t show_comment = 0;
+  int32_t include_count = 0;
+  int32_t exclude_count = 0;
+  int32_t process_all = 0;
+  const char* const* include_list = nullptr;
+  const char* const* exclude_list = nullptr;
+  int32_t extract = 0;
+  const char* archive_path = nullptr;  // the caller's archive_path
+
+  // ---- Working state ----
+  int32_t overwrite_mode = OVERWRITE_ASK;
+  int32_t create_directories = 0;
+  int64_t real_end_offset = 0;      // where the end record was found in the file
+  int64_t expected_end_offset = 0;  // central directory offset + size
+
+  // ---- Input (input.h) ----
+  // Decoders that read in bulk use exactly these fields: after
+  // refill_entry_input() returns true, the bytes read_ptr[0 .. unread_count-1]
+  // belong to the current entry (already decrypted); consume k of them by
+  // read_ptr += k, unread_count -= k.
+  uint8_t* input_buffer = nullptr;  // INPUT_BUFFER_SIZE + INPUT_HOLD_SIZE bytes
+  uint8_t* hold_area = nullptr;     // input_buffer + INPUT_BUFFER_SIZE
+  uint8_t* read_ptr = nullptr;
+  int32_t unread_count = 0;         // may go negative on the byte reader's fast path
+  int64_t buffer_file_position = 0; // physical file offset of input_buffer[0]
+  int64_t preceding_bytes = 0;      // bytes in front of the archive in its file
+  int64_t remaining_compressed = 0; // entry bytes not yet loaded into the buffer; below 0 after an over-read
+  uint8_t* leftover_ptr = nullptr;  // buffered bytes beyond the entry's data, set aside
+  int32_t leftover_count = 0;
+  int32_t memory_input = 0;         // byte reader reports end of data at once
+  int32_t input_encrypted = 0;      // refills of the current entry are decrypted
+
+  // ---- Output ----
+  uint8_t* output_buffer = nullptr;  // OUTPUT_BUFFER_SIZE bytes
+  std::unique_ptr<platform::File> archive_file;
+  int64_t archive_length = 0;
+  uint32_t crc = 0;                 // running CRC-32 of the current entry
+  const uint32_t* crc_table = nullptr;
+
+  // ---- Names ----
+  char* archive_name = nullptr;      // NAME_BUFFER_SIZE bytes, the caller's path copied
+  const char* current_archive = "";  // name of the archive being processed
+  char output_name[NAME_BUFFER_SIZE] = {};  // the current entry's name / output name
+  archive_name_expansion* expansion = nullptr;
+
+  // ---- Headers ----
+  end_record end;
+  central_entry central;
+  local_header local;
+  uint8_t* extra_field = nullptr;  // current entry's extra field, heap
+  uint16_t extra_field_length = 0;
+  entry_info* info = nullptr;       // the information record being filled
+  entry_info infos[ENTRY_BLOCK_SIZE];
+  uint16_t name_dropped_bytes = 0;  // of a truncated name, still to skip
+
+  // ---- Password ----
+  char* password = nullptr;  // ZIPENGINE_PASSWORD_SIZE bytes, allocated on first use
+  int32_t no_more_passwords = 0;
+
+  // ---- Messages and decoding ----
+  // The decoders' history window. Messages are formatted in a buffer of
+  // their own (messages.h) so that a message sent during decompression can
+  // never overwrite the history.
+  uint8_t window[WINDOW_SIZE] = {};
+
+  // ---- Hooks ----
+  message_hook_fn message_hook = nullptr;
+  password_hook_fn password_hook = nullptr;
+  progress_hook_fn progress_hook = nullptr;
+  EngineCallbacks* callbacks = nullptr;
+
+  // ---- Results of the current entry for the caller's messages ----
+  int64_t explode_bytes_used = 0;  // set by explode_entry on result 5
+
+#ifdef ZIPENGINE_HAVE_DECODER_STATE
+  decoder_state decoder;
+#else
+  // decoder_state decoder;  (decoder_state.h)
+#endif
+#ifdef ZIPENGINE_HAVE_OUTPUT_STATE
+  output_state output;
+#else
+  // output_state output;  (output_state.h)
+#endif
+#ifdef ZIPENGINE_HAVE_PATH_STATE
+  path_state path;
+#else
+  // path_state path;  (path_state.h)
+#endif
+};
