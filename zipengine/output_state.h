@@ -1,0 +1,25 @@
+// Per-call state of the output side: the entry's output file, the running
+// CRC-32, the text-conversion flags and the disk-full state.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/file.h"
+
+// Twice the largest flush block (text conversion can double it), plus one.
+inline constexpr uint32_t OUTPUT_BUFFER_SIZE = 65537;
+// The largest block a decoder hands to flush_output.
+inline constexpr uint32_t OUTPUT_FLUSH_MAX = 32768;
+// disk_full after a failed write; the walk ends the run when it sees it.
+inline constexpr int OUTPUT_DISK_FULL = 2;
+
+struct output_state {
+  platform::File file;            // the entry's output file while it is written
+  uint32_t crc = 0;               // running CRC-32 of the entry (the walk starts it at 0)
+  bool new_file = false;          // set per entry: text conversion starts afresh
+  bool last_was_cr = false;       // the previous text block ended in CR
+  int disk_full = 0;              // 0, or OUTPUT_DISK_FULL after a short write
+  bool opened = false;            // open_output_file created `file` for this entry
+  std::unique_ptr<uint8_t[]> buffer;  // OUTPUT_BUFFER_SIZE bytes, made at the first text block
+};
