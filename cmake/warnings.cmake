@@ -1,7 +1,8 @@
 # Warnings are errors on our own code; third-party headers come in as SYSTEM.
+option(QEL_WERROR "Treat warnings as errors on our own code" ON)
 function(qel_warnings target)
   target_compile_options(${target} PRIVATE
-    -Wall -Wextra -Werror
+    -Wall -Wextra $<$<BOOL:${QEL_WERROR}>:-Werror>
     -Wno-unused-parameter
     $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>)
 endfunction()
