@@ -7,7 +7,9 @@ cd "$(dirname "$0")/../.."
 seconds=${QEL_FUZZ_SECONDS:-15}
 [ -f tests/fuzz/CMakeLists.txt ] || { echo "no fuzz targets"; exit 0; }
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQEL_FUZZ=ON -DQEL_WERROR=OFF -DQEL_BUILD_TESTS=ON >/dev/null
+  -DQEL_FUZZ=ON -DQEL_WERROR=OFF -DQEL_BUILD_TESTS=ON \
+  "-DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link,address,undefined" \
+  "-DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
 targets=$(sed -n 's/.*qel_add_fuzzer(\([A-Za-z0-9_]*\).*/\1/p' tests/fuzz/CMakeLists.txt)
 [ -n "$targets" ] || { echo "no fuzz targets"; exit 0; }
 cmake --build build/fuzz -j2 --target $targets
