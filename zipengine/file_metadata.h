@@ -78,6 +78,14 @@ int apply_security_blocks(EngineContext& ctx, const char* path, const uint8_t* e
 // descriptor (revision, offsets, access control lists, security identifiers).
 bool validate_security(const uint8_t* descriptor, uint32_t length);
 
+// Which parts a descriptor carries, from its control word.
+bool security_has_dacl(const uint8_t* descriptor, uint32_t length);
+bool security_has_sacl(const uint8_t* descriptor, uint32_t length);
+
+// Forgets the cached volume security capabilities (process-wide), so that
+// the next request asks the volume again.
+void clear_security_cache();
+
 // Writes the directory descriptors held back during the archive and reports
 // how many were written and how many failed.
 void report_deferred_security(EngineContext& ctx);

@@ -13,14 +13,20 @@ struct volume_flags {
 };
 
 // The last volume examined. `key` is the drive ("X:/") for paths with a
-// drive letter, else the directory the answer was obtained for; `raw` is
-// the directory text last asked about, so that entries in one directory cost
-// no system call at all.
+// drive letter, else the directory the answer was obtained for. The raw
+// slots remember directory texts as asked, so that entries in one directory
+// cost no system call at all.
 struct volume_cache {
   bool valid = false;
   std::string key;
-  std::string raw;
   volume_flags flags;
+  // Directory texts answered lately (a path and its parent alternate while
+  // one entry is built), each with its answer.
+  static constexpr int RAW_SLOTS = 4;
+  std::string raw[RAW_SLOTS];
+  volume_flags raw_flags[RAW_SLOTS];
+  bool raw_valid[RAW_SLOTS] = {};
+  int next_slot = 0;
 };
 
 struct path_state {
@@ -33,7 +39,6 @@ struct path_state {
   bool building = false;
   std::string long_form;   // names as mapped; serves the length rules and messages
   std::string short_form;  // the same after the 8.3 mapping on old-FAT volumes: the path made
-  bool create_directories = false;  // directories may be created for this entry
   bool created_directory = false;   // this entry created at least one directory
   bool absolute_new_name = false;   // the caller's new name is an absolute path
   size_t entry_name_length = 0;
