@@ -1,0 +1,150 @@
+// The extraction directory: base directory, space check, the user's choice
+// of another base in console and graphical mode, the unique directory.
+#include "extraction_directory.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "launcher_state.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+
+namespace launcher {
+namespace {
+
+constexpr size_t kMaxPath = 260;
+constexpr const char* kQuestionTitle = "Qel Systems Installer";
+
+std::string Format(const char* format, const std::string& path) {
+  std::string text(std::strlen(format) + path.size() + 1, '\0');
+  int n = std::snprintf(text.data(), text.size(), format, path.c_str());
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return text;
+}
+
+// Reads one line of at most 260 characters from stdin, without its line
+// end; the rest of a longer line is dropped. False at the end of input.
+bool ReadConsoleLine(std::string& line) {
+  line.clear();
+  int c;
+  bool any = false;
+  while ((c = std::fgetc(stdin)) != EOF) {
+    any = true;
+    if (c == '\n') break;
+    if (line.size() < kMaxPath) line.push_back(static_cast<char>(c));
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return any;
+}
+
+int Ask(const std::string& text, platform::MessageButtons buttons) {
+  platform::MessageBoxRequest request;
+  request.text = text;
+  request.title = kQuestionTitle;
+  request.buttons = buttons;
+  return platform::dialogs().message_box(State().main_window, request);
+}
+
+}  // namespace
+
+uint64_t FreeSpace(const std::string& path) {
+  uint64_t bytes = 0;
+  if (platform::file_system().free_space(path, bytes) != platform::Error::none) return 0;
+  return bytes;
+}
+
+bool DirectoryExists(const std::string& path) {
+  if (path.empty()) return false;
+  uint32_t attributes = 0;
+  if (platform::file_system().get_attributes(path, attributes) != platform::Error::none) return false;
+  return (attributes & platform::FILE_ATTR_DIRECTORY) != 0;
+}
+
+bool BrowseForExtractionDirectory(std::string& result) {
+  std::string path;
+  platform::FolderChoice choice = platform::dialogs().browse_for_folder(
+      State().main_window, "Please choose a folder for extraction", path);
+  if (choice == platform::FolderChoice::cancelled) return false;
+  if (choice == platform::FolderChoice::no_path || path.empty() || path.size() > kMaxPath) {
+    platform::MessageBoxRequest request;
+    request.text = "Cannot use this path for extraction";
+    request.title = "Qel Installer";
+    platform::dialogs().message_box(State().main_window, request);
+    return false;
+  }
+  result = path;
+  return true;
+}
+
+bool PrepareExtractionDirectory() {
+  LauncherState& s = State();
+  platform::FileSystem& fs = platform::file_system();
+
+  std::string current;
+  if (fs.current_directory(current) != platform::Error::none || current.size() > kMaxPath) return false;
+  s.saved_directory = current;
+
+  if (!s.temp_base) {
+    std::string temp;
+    if (fs.temp_directory(temp) != platform::Error::none) return false;
+    s.temp_base = temp;
+  }
+
+  for (;;) {
+    std::string problem;
+    if (DirectoryExists(*s.temp_base)) {
+      if (FreeSpace(*s.temp_base) > static_cast<uint64_t>(s.payload_total)) break;
+      problem = Format("The directory \"%s\" does not have enough space. ", *s.temp_base);
+    } else {
+      problem = Format("The directory \"%s\" does not exist. ", *s.temp_base);
+    }
+    if (s.mode == LAUNCH_SILENT) return false;
+    if (s.mode == LAUNCH_CONSOLE) {
+      std::fprintf(stderr, "%s\n", problem.c_str());
+      s.temp_base = std::string();
+      std::fputs("Please input another directory or [Exit]:", stdout);
+      std::fflush(stdout);
+      std::string line;
+      bool got = ReadConsoleLine(line);
+      s.temp_base = line;
+      if (!got || line.empty() || line == "Exit") return false;
+      continue;
+    }
+    if (Ask(problem + "Do you want to change directory?", platform::MessageButtons::ok_cancel) !=
+        platform::DIALOG_OK) {
+      return false;
+    }
+    std::string chosen;
+    if (!BrowseForExtractionDirectory(chosen)) return false;
+    s.temp_base = chosen;
+  }
+
+  std::string unique;
+  platform::Error e = fs.unique_temp_file(*s.temp_base, "sfx", unique);
+  if (e != platform::Error::none || unique.size() > kMaxPath) {
+    if (e == platform::Error::access_denied) {
+      std::string text =
+          Format("Could not create temporary directory under \"%s\". Access is denied.", *s.temp_base);
+      if (s.mode == LAUNCH_GUI) {
+        Ask(text, platform::MessageButtons::ok);
+      } else {
+        std::fprintf(stderr, "%s\n", text.c_str());
+      }
+    } else if (e == platform::Error::none) {
+      fs.delete_file(unique);  // made, but too long a name to keep
+    }
+    s.extraction_dir.reset();
+    return false;
+  }
+  // The unique file reserves the name; the directory takes its place.
+  if (fs.delete_file(unique) != platform::Error::none ||
+      fs.create_directory(unique) != platform::Error::none ||
+      fs.set_current_directory(unique) != platform::Error::none) {
+    s.extraction_dir.reset();
+    return false;
+  }
+  s.extraction_dir = unique;
+  return true;
+}
+
+}  // namespace launcher

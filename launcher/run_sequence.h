@@ -1,0 +1,39 @@
+// The run sequences: console and silent on the main thread, graphical on a
+// worker thread beside the progress dialog, and the start-up that picks one.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+class DialogWindow;
+}
+
+namespace launcher {
+
+// Control ids of the progress dialog (template 102).
+inline constexpr int kProgressDialogId = 102;
+inline constexpr int kProgressBarId = 1001;
+inline constexpr int kStatusTextId = 1002;
+inline constexpr int kPictureId = 1005;
+inline constexpr int kCancelId = 2;
+inline constexpr int kPictureBitmapId = 138;
+inline constexpr int kIconId = 128;
+
+bool IsIa64Wow64();
+
+// Console and silent mode: the exit code.
+int RunConsole();
+// Graphical mode: the worker's sequence; ends the dialog, answers 1.
+int RunInstallerThread(platform::DialogWindow& dialog);
+// Graphical mode: runs the progress dialog modally; answers its end result.
+int RunProgressDialog();
+
+// The progress displays.
+void ShowProgressBar(const char* entry_name, int percent);
+void PrintProgressDots(const char* entry_name, int percent);
+
+// The whole program: the process exit code.
+int LauncherMain(const std::vector<std::string>& args);
+
+}  // namespace launcher

@@ -1,0 +1,152 @@
+// POSIX backend of platform/process.h: posix_spawn, waitpid, setpriority.
+#include "platform/process.h"
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <vector>
+
+#include "platform/command_line.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+Error ErrorFromErrno(int e) {
+  switch (e) {
+    case 0: return Error::none;
+    case ENOENT: return Error::not_found;
+    case EACCES:
+    case EPERM: return Error::access_denied;
+    case ENOTDIR: return Error::not_directory;
+    case ENAMETOOLONG: return Error::name_too_long;
+    case ENOMEM: return Error::no_memory;
+    case EINTR: return Error::interrupted;
+    default: return Error::io;
+  }
+}
+
+// The nice value of each priority class; realtime is searched downwards
+// from -20 to the best the process may take.
+int NiceOf(PriorityClass p) {
+  switch (p) {
+    case PriorityClass::idle: return 19;
+    case PriorityClass::below_normal: return 10;
+    case PriorityClass::normal: return 0;
+    case PriorityClass::above_normal: return -5;
+    case PriorityClass::high: return -10;
+    case PriorityClass::realtime: return -20;
+  }
+  return 0;
+}
+
+int NiceOf(ThreadPriority p) {
+  switch (p) {
+    case ThreadPriority::idle: return 19;
+    case ThreadPriority::lowest: return 10;
+    case ThreadPriority::below_normal: return 5;
+    case ThreadPriority::normal: return 0;
+    case ThreadPriority::above_normal: return -5;
+    case ThreadPriority::highest: return -10;
+    case ThreadPriority::time_critical: return -20;
+  }
+  return 0;
+}
+
+// Tries `wanted`, and when that is not allowed each weaker value up to the
+// current one, so that "as high as allowed" still raises what it can.
+Error SetNice(int which_id, int wanted) {
+  errno = 0;
+  int now = getpriority(PRIO_PROCESS, static_cast<id_t>(which_id));
+  if (now == -1 && errno != 0) return ErrorFromErrno(errno);
+  for (int value = wanted;; ++value) {
+    if (setpriority(PRIO_PROCESS, static_cast<id_t>(which_id), value) == 0) return Error::none;
+    if (errno != EACCES && errno != EPERM) return ErrorFromErrno(errno);
+    if (value >= now) return Error::access_denied;
+  }
+}
+
+class PosixProcess final : public Process {
+ public:
+  Error start(const std::string& command_line, const std::string& directory,
+              ChildProcess& out) override {
+    out = ChildProcess{};
+    std::vector<std::string> args = split_command_line(command_line);
+    if (args.empty()) {
+      errno = ENOENT;
+      return Error::not_found;
+    }
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // Only the standard streams reach the child, as without handle
+    // inheritance on Windows.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t empty;
+    sigemptyset(&empty);
+    posix_spawnattr_setsigmask(&attr, &empty);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
+
+    pid_t pid = -1;
+    const bool has_directory = args[0].find('/') != std::string::npos;
+    int rc = has_directory ? posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ)
+                           : posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+      errno = rc;
+      return ErrorFromErrno(rc);
+    }
+    out.handle = pid;
+    return Error::none;
+  }
+
+  Error wait(ChildProcess& child, int& exit_code) override {
+    if (!child.running()) return Error::not_found;
+    int status = 0;
+    pid_t r;
+    do {
+      r = waitpid(static_cast<pid_t>(child.handle), &status, 0);
+    } while (r == -1 && errno == EINTR);
+    child.handle = -1;
+    if (r == -1) return ErrorFromErrno(errno);
+    if (WIFEXITED(status)) {
+      exit_code = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+      exit_code = 128 + WTERMSIG(status);
+    } else {
+      exit_code = -1;
+    }
+    return Error::none;
+  }
+
+  Error set_process_priority(PriorityClass priority) override {
+    return SetNice(0, NiceOf(priority));
+  }
+
+  Error set_thread_priority(ThreadPriority priority) override {
+    // On Linux a thread id names the thread alone for setpriority.
+    return SetNice(static_cast<int>(syscall(SYS_gettid)), NiceOf(priority));
+  }
+};
+
+}  // namespace
+
+template <> Process& native<Process>() {
+  static PosixProcess instance;
+  return instance;
+}
+
+}  // namespace platform
