@@ -326,7 +326,15 @@ class Win32FileSystem final : public FileSystem {
 
   Error unique_temp_file(const std::string& directory, const std::string& prefix, std::string& out) override {
     char buf[MAX_PATH + 1];
-    if (GetTempFileNameA(directory.c_str(), prefix.c_str(), 0, buf) == 0) return fail();
+    if (GetTempFileNameA(directory.c_str(), prefix.c_str(), 0, buf) == 0) {
+      // A missing directory is reported as "not a directory name"; say
+      // what callers act on (the raw code stays for messages).
+      DWORD code = GetLastError();
+      Error e = fail_with(code);
+      if (code == ERROR_DIRECTORY && GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return Error::not_found;
+      return e;
+    }
     out = buf;
     return Error::none;
   }
