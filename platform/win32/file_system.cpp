@@ -36,6 +36,20 @@ const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wch
 
 constexpr DWORD REPARSE = FILE_ATTRIBUTE_REPARSE_POINT;
 
+// Only symbolic links and junctions are links; other reparse points
+// (deduplicated or cloud files) are ordinary files to their users.
+bool is_link_tag(DWORD tag) { return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT; }
+
+// Whether a path whose attributes carry the reparse bit is a link.
+bool path_is_link(const std::string& path) {
+  if (path.find_first_of("*?") != std::string::npos) return false;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(path.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return true;  // cannot tell: the safe answer for tree walks
+  FindClose(h);
+  return is_link_tag(fd.dwReserved0);
+}
+
 // Attributes SetFileAttributes accepts; directory, device and volume-label
 // bits come from what the entry is.
 constexpr DWORD SETTABLE = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -157,7 +171,7 @@ class Win32FileSystem final : public FileSystem {
       return fail_with(code);
     }
     DWORD a = data.dwFileAttributes;
-    out.kind = (a & REPARSE) ? FileKind::symlink
+    out.kind = ((a & REPARSE) && path_is_link(path)) ? FileKind::symlink
                : (a & FILE_ATTRIBUTE_DIRECTORY) ? FileKind::directory
                                                 : FileKind::file;
     out.size = (a & FILE_ATTRIBUTE_DIRECTORY) ? 0 : (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -228,7 +242,7 @@ class Win32FileSystem final : public FileSystem {
     HANDLE h = FindFirstFileA(pattern_of(path).c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return listing_failure(GetLastError(), GetFileAttributesA(path.c_str()));
     do {
-      out.push_back(DirectoryEntry{fd.cFileName, fd.dwFileAttributes, (fd.dwFileAttributes & REPARSE) != 0,
+      out.push_back(DirectoryEntry{fd.cFileName, fd.dwFileAttributes, (fd.dwFileAttributes & REPARSE) != 0 && is_link_tag(fd.dwReserved0),
                                    (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow,
                                    from_filetime(fd.ftLastWriteTime)});
     } while (FindNextFileA(h, &fd));
@@ -273,7 +287,7 @@ class Win32FileSystem final : public FileSystem {
     if (h == INVALID_HANDLE_VALUE) return listing_failure(GetLastError(), GetFileAttributesW(wide(path)));
     do {
       out.push_back(WideDirectoryEntry{reinterpret_cast<const char16_t*>(fd.cFileName), fd.dwFileAttributes,
-                                       (fd.dwFileAttributes & REPARSE) != 0,
+                                       (fd.dwFileAttributes & REPARSE) != 0 && is_link_tag(fd.dwReserved0),
                                        (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow,
                                        from_filetime(fd.ftLastWriteTime)});
     } while (FindNextFileW(h, &fd));
