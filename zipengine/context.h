@@ -28,7 +28,6 @@ class File;
 // Sizes of the fixed buffers.
 inline constexpr int32_t INPUT_BUFFER_SIZE = 8192;   // one aligned block of the archive
 inline constexpr int32_t INPUT_HOLD_SIZE = 4;        // for the end-record search
-inline constexpr int32_t OUTPUT_BUFFER_SIZE = 65537; // twice the largest flush block, plus one
 inline constexpr int32_t WINDOW_SIZE = 32768;        // decoder history and staging buffer
 inline constexpr int32_t ENTRY_BLOCK_SIZE = 64;      // central entries read per pass
 inline constexpr int32_t NAME_BUFFER_SIZE = ZIPENGINE_NAME_SIZE;
@@ -37,11 +36,6 @@ inline constexpr int32_t NAME_BUFFER_SIZE = ZIPENGINE_NAME_SIZE;
 inline constexpr int32_t OVERWRITE_ASK = 0;
 inline constexpr int32_t OVERWRITE_ALWAYS = 1;
 inline constexpr int32_t OVERWRITE_NEVER = 2;
-
-// Codes that pass only between engine parts, never out of the call.
-inline constexpr int RC_DIRECTORY_ENTRY = 77;  // mapname handled a directory entry
-inline constexpr int RC_VOLUME_LABEL = 78;     // the entry is a volume label
-inline constexpr int RC_BLOCK_TRUNCATED = 79;  // a compressed extra-field block is cut short
 
 // Flags word of the message hook (the forwarding hook ignores it).
 inline constexpr unsigned MSG_PLAIN = 0;
@@ -113,7 +107,7 @@ struct entry_info {
   uint8_t high_attributes = 0;  // external attributes use the high 16 bits
 };
 
-// State of the wildcard expansion of the archive path (name_patterns.cpp).
+// State of the wildcard expansion of the archive path (archive_names.h).
 struct archive_name_expansion;
 
 struct EngineContext;
@@ -166,6 +160,7 @@ struct EngineContext {
   int32_t create_directories = 0;
   int64_t real_end_offset = 0;      // where the end record was found in the file
   int64_t expected_end_offset = 0;  // central directory offset + size
+  int32_t no_end_record_seen = 0;   // an attempt of this call found a file without an end record
 
   // ---- Input (input.h) ----
   // Decoders that read in bulk use exactly these fields: after
@@ -183,19 +178,20 @@ struct EngineContext {
   int32_t leftover_count = 0;
   int32_t memory_input = 0;         // byte reader reports end of data at once
   int32_t input_encrypted = 0;      // refills of the current entry are decrypted
+  int32_t buffer_length = 0;        // valid bytes in the buffer (0: nothing loaded)
+  int32_t buffer_decrypted = 0;     // some buffered bytes were decrypted in place
 
   // ---- Output ----
-  uint8_t* output_buffer = nullptr;  // OUTPUT_BUFFER_SIZE bytes
+  uint8_t* output_buffer = nullptr;  // 65,537 bytes: the archive comment is shown through it
   std::unique_ptr<platform::File> archive_file;
   int64_t archive_length = 0;
-  uint32_t crc = 0;                 // running CRC-32 of the current entry
   const uint32_t* crc_table = nullptr;
 
   // ---- Names ----
   char* archive_name = nullptr;      // NAME_BUFFER_SIZE bytes, the caller's path copied
   const char* current_archive = "";  // name of the archive being processed
   char output_name[NAME_BUFFER_SIZE] = {};  // the current entry's name / output name
-  archive_name_expansion* expansion = nullptr;
+  std::unique_ptr<archive_name_expansion> expansion;
 
   // ---- Headers ----
   end_record end;

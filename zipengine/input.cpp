@@ -1,0 +1,185 @@
+// Portable. The input side of the engine: aligned block reads of the archive,
+// the entry byte reader with its refill, and the leftover bookkeeping that
+// keeps decoders inside their entry's data.
+#include "input.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "messages.h"
+#include "platform/file.h"
+
+#if __has_include("traditional_crypt.h")
+#include "traditional_crypt.h"
+#define ZIPENGINE_HAVE_CRYPT 1
+#endif
+
+namespace {
+
+// Reads the block starting at physical offset `block_start` (a multiple of
+// the buffer size). Returns the bytes read, 0 at end of file, -1 on error.
+int32_t load_block_at(EngineContext& ctx, int64_t block_start) {
+  platform::IoResult pos = ctx.archive_file->seek(block_start);
+  if (!pos.ok()) return -1;
+  ctx.buffer_file_position = pos.value;
+  ctx.buffer_decrypted = 0;
+  platform::IoResult got = ctx.archive_file->read(ctx.input_buffer, INPUT_BUFFER_SIZE);
+  if (!got.ok()) {
+    ctx.buffer_length = 0;
+    return -1;
+  }
+  ctx.buffer_length = static_cast<int32_t>(got.value);
+  return ctx.buffer_length;
+}
+
+// Reads the next block of the file into the buffer (sequential read).
+// Returns the bytes read, 0 at end of file, -1 on error.
+int32_t load_next_block(EngineContext& ctx) {
+  platform::IoResult got = ctx.archive_file->read(ctx.input_buffer, INPUT_BUFFER_SIZE);
+  if (!got.ok()) return -1;
+  if (got.value == 0) return 0;
+  ctx.buffer_file_position += INPUT_BUFFER_SIZE;
+  ctx.buffer_length = static_cast<int32_t>(got.value);
+  ctx.buffer_decrypted = 0;
+  ctx.read_ptr = ctx.input_buffer;
+  return ctx.buffer_length;
+}
+
+void decrypt_buffered(EngineContext& ctx) {
+#ifdef ZIPENGINE_HAVE_CRYPT
+  uint8_t* p = ctx.read_ptr;
+  for (int32_t n = ctx.unread_count; n > 0; --n, ++p) {
+    uint8_t plain = static_cast<uint8_t>(*p ^ crypt_decrypt_byte(ctx));
+    crypt_update_keys(ctx, plain);
+    *p = plain;
+  }
+#endif
+  ctx.buffer_decrypted = 1;
+}
+
+// The refill shared by the slow path and the bulk refill. Returns false at
+// the end of the entry's data; throws on a read error.
+bool refill(EngineContext& ctx) {
+  if (ctx.memory_input) return false;
+  if (ctx.remaining_compressed <= 0) {
+    ctx.remaining_compressed -= 1;
+    ctx.unread_count = 0;
+    return false;
+  }
+  if (ctx.unread_count <= 0) {
+    int32_t got = load_next_block(ctx);
+    if (got == 0) {
+      ctx.unread_count = 0;
+      return false;
+    }
+    if (got < 0) {
+      message(ctx, "error:  zipfile read error\n");
+      throw input_read_error{};
+    }
+    ctx.unread_count = got;
+    set_aside_leftover_input(ctx);
+    if (ctx.input_encrypted) decrypt_buffered(ctx);
+    if (ctx.unread_count <= 0) {
+      ctx.unread_count = 0;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int seek_archive(EngineContext& ctx, int64_t archive_offset) {
+  int64_t p = archive_offset + ctx.preceding_bytes;
+  if (p < 0) {
+    message(ctx, "error [%s]:  attempt to seek before beginning of zipfile\n%s",
+            display_form(ctx.current_archive).c_str(), REPORT_TEXT);
+    return RC_SEVERE;
+  }
+  int64_t block_start = p - p % INPUT_BUFFER_SIZE;
+  int32_t in_block = static_cast<int32_t>(p % INPUT_BUFFER_SIZE);
+  if (block_start == ctx.buffer_file_position && ctx.buffer_length > 0 && !ctx.buffer_decrypted) {
+    ctx.read_ptr = ctx.input_buffer + in_block;
+    ctx.unread_count = ctx.buffer_length - in_block;
+    return RC_OK;
+  }
+  int32_t got = load_block_at(ctx, block_start);
+  if (got <= 0) {
+    ctx.read_ptr = ctx.input_buffer;
+    ctx.unread_count = 0;
+    return RC_EARLY_EOF;
+  }
+  ctx.read_ptr = ctx.input_buffer + in_block;
+  ctx.unread_count = got - in_block;
+  return RC_OK;
+}
+
+int64_t archive_position(const EngineContext& ctx) {
+  return ctx.buffer_file_position + (ctx.read_ptr - ctx.input_buffer) - ctx.preceding_bytes;
+}
+
+int skip_archive_bytes(EngineContext& ctx, int64_t n) {
+  return seek_archive(ctx, archive_position(ctx) + n);
+}
+
+uint32_t read_block(EngineContext& ctx, void* dest, uint32_t n) {
+  uint8_t* out = static_cast<uint8_t*>(dest);
+  uint32_t left = n;
+  while (left > 0) {
+    if (ctx.unread_count < 1) {
+      int32_t got = load_next_block(ctx);
+      if (got == 0) return n - left;
+      if (got < 0) {
+        message(ctx, "error:  zipfile read error\n");
+        return 0;
+      }
+      ctx.unread_count = got;
+    }
+    uint32_t take = std::min(left, static_cast<uint32_t>(ctx.unread_count));
+    std::memcpy(out, ctx.read_ptr, take);
+    out += take;
+    ctx.read_ptr += take;
+    ctx.unread_count -= static_cast<int32_t>(take);
+    left -= take;
+  }
+  return n;
+}
+
+int read_entry_byte_slow(EngineContext& ctx) {
+  // The fast path has already lowered the count; a refill resets it.
+  if (!refill(ctx)) return INPUT_EOF;
+  --ctx.unread_count;
+  return *ctx.read_ptr++;
+}
+
+bool refill_entry_input(EngineContext& ctx) {
+  if (ctx.unread_count > 0) return true;
+  return refill(ctx);
+}
+
+void set_aside_leftover_input(EngineContext& ctx) {
+  int64_t r = std::max<int64_t>(ctx.remaining_compressed, 0);
+  if (r < ctx.unread_count) {
+    ctx.leftover_ptr = ctx.read_ptr + r;
+    ctx.leftover_count = ctx.unread_count - static_cast<int32_t>(r);
+    ctx.unread_count = static_cast<int32_t>(r);
+  } else {
+    ctx.leftover_count = 0;
+  }
+  ctx.remaining_compressed -= ctx.unread_count;
+}
+
+void restore_deferred_input(EngineContext& ctx) {
+  if (ctx.unread_count > 0) ctx.remaining_compressed += ctx.unread_count;
+  if (ctx.leftover_count > 0) {
+    // Whatever the decoder left unread lies right before the leftover. A
+    // decoder that read past its data leaves a negative count: the input
+    // then simply continues at the leftover.
+    int64_t r = std::max<int64_t>(ctx.remaining_compressed, 0);
+    ctx.unread_count = ctx.leftover_count + static_cast<int32_t>(r);
+    ctx.read_ptr = ctx.leftover_ptr - r;
+    ctx.leftover_count = 0;
+  } else if (ctx.unread_count < 0) {
+    ctx.unread_count = 0;
+  }
+}

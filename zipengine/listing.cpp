@@ -1,0 +1,155 @@
+// Portable. The listing: one list_entry callback per selected entry of the
+// central directory, and the totals in the caller's record. No local header
+// is read and no entry data touched.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "archive_run.h"
+#include "central_directory.h"
+#include "file_metadata.h"
+#include "input.h"
+#include "messages.h"
+#include "name_match.h"
+#include "platform/local_time.h"
+#include "platform/locale_info.h"
+#include "ratio.h"
+
+namespace {
+
+const char* const METHOD_TEXTS[12] = {"Stored",  "Shrunk", "Reduce1", "Reduce2", "Reduce3", "Reduce4",
+                                      "Implode", "Token",  "Defl:#",  "Def64#",  "ImplDCL", "Unk:###"};
+
+void method_text(uint16_t method, uint16_t flags, char (&out)[16]) {
+  unsigned m = method > 10 ? 11 : method;
+  std::snprintf(out, sizeof out, "%s", METHOD_TEXTS[m]);
+  if (m == 8 || m == 9) out[5] = "NXFS"[(flags >> 1) & 3];
+  if (m == 11) std::snprintf(out, sizeof out, "Unk:%03u", static_cast<unsigned>(method));
+}
+
+bool selected(const EngineContext& ctx, const char* name) {
+  if (ctx.process_all) return true;
+  bool fold = ctx.ignore_case != 0;
+  if (ctx.include_count > 0) {
+    bool any = false;
+    for (int i = 0; i < ctx.include_count && !any; ++i) any = name_matches(name, ctx.include_list[i], fold);
+    if (!any) return false;
+  }
+  for (int i = 0; i < ctx.exclude_count; ++i)
+    if (name_matches(name, ctx.exclude_list[i], fold)) return false;
+  return true;
+}
+
+struct entry_time {
+  int month, day, year, hour, minute;
+};
+
+entry_time time_of_entry(EngineContext& ctx) {
+  unix_times times;
+  uint32_t found = ctx.extra_field ? scan_unix_times(ctx.extra_field, ctx.extra_field_length, ctx.central.dos_time, times) : 0;
+  platform::BrokenDownTime local;
+  if ((found & TIME_MODIFICATION) && platform::local_time().to_local(times.modification, local))
+    return {local.month, local.day, local.year % 100, local.hour, local.minute};
+  uint32_t t = ctx.central.dos_time;
+  return {static_cast<int>((t >> 21) & 0x0F), static_cast<int>((t >> 16) & 0x1F),
+          static_cast<int>(((t >> 25) & 0x7F) + 80) % 100, static_cast<int>((t >> 11) & 0x1F),
+          static_cast<int>((t >> 5) & 0x3F)};
+}
+
+}  // namespace
+
+int list_entries(EngineContext& ctx) {
+  const int order = platform::locale_info().date_order();
+  entry_info info;
+  ctx.info = &info;
+  uint32_t total_c = 0, total_u = 0, listed = 0;
+  int result = RC_OK;
+  uint8_t sig[4] = {};
+  if (ctx.info_mode && ctx.header_line)
+    message(ctx, "Archive:  %s\n\n    Length  Compressed  Ratio  Method   CRC-32    Date      Time   Name\n",
+            display_form(ctx.current_archive).c_str());
+
+  for (uint32_t n = 1;; ++n) {
+    if (read_block(ctx, sig, 4) != 4) return RC_EARLY_EOF;
+    if (!signature_is(sig, SIG_CENTRAL)) {
+      if (((n - 1) & 0xFFFF) == ctx.end.total_entries) break;
+      message(ctx, "error:  expected central file header signature not found (file #%lu).\n",
+              static_cast<unsigned long>(n));
+      message(ctx, "%s", REPORT_TEXT);
+      return RC_SEVERE;
+    }
+    int r = read_central_entry(ctx);
+    if (r) return r;
+    const central_entry& c = ctx.central;
+    r = read_entry_field(ctx, c.name_length, entry_field::central_name);
+    if (r > RC_WARNING) return r;
+    result = std::max(result, r);
+    r = read_entry_field(ctx, c.extra_length, entry_field::extra);
+    if (r > RC_WARNING) return r;
+    result = std::max(result, r);
+
+    if (!selected(ctx, ctx.output_name)) {
+      r = read_entry_field(ctx, c.comment_length, entry_field::skip);
+      if (r > RC_WARNING) return r;
+      result = std::max(result, r);
+      continue;
+    }
+
+    entry_time t = time_of_entry(ctx);
+    int d1 = t.month, d2 = t.day, d3 = t.year;
+    if (order == platform::DATE_ORDER_DMY) {
+      d1 = t.day;
+      d2 = t.month;
+    } else if (order == platform::DATE_ORDER_YMD) {
+      d1 = t.year;
+      d2 = t.month;
+      d3 = t.day;
+    }
+    const bool encrypted = (c.flags & 1) != 0;
+    // The 12-byte encryption header is not part of the entry's data; a
+    // smaller stored size is damage and counts as nothing.
+    uint32_t csize = encrypted ? (c.compressed_size >= 12 ? c.compressed_size - 12 : 0) : c.compressed_size;
+    int ratio = ratio_percent(c.uncompressed_size, csize);
+    char method[16];
+    method_text(c.method, c.flags, method);
+    std::string shown = display_form(ctx.output_name);
+
+    if (ctx.info_mode) {
+      message(ctx, "%10lu  %10lu  %4d%%  %-7s  %08lx  %02d-%02d-%02d  %02d:%02d  %s%s\n",
+              static_cast<unsigned long>(c.uncompressed_size), static_cast<unsigned long>(csize), ratio, method,
+              static_cast<unsigned long>(c.crc32), d1, d2, d3, t.hour, t.minute, shown.c_str(),
+              encrypted ? " (encrypted)" : "");
+      uint32_t size = c.uncompressed_size;
+      if (ctx.progress_hook(ctx, PROGRESS_END, ctx.current_archive, ctx.output_name, &size)) return RC_CANCELLED;
+    } else if (ctx.callbacks->list_entry) {
+      ctx.callbacks->list_entry(c.uncompressed_size, csize, ratio, d1, d2, d3, t.hour, t.minute,
+                                info.lower_case ? '^' : ' ', shown.c_str(), method, c.crc32,
+                                encrypted ? 'E' : ' ');
+    }
+
+    r = read_entry_field(ctx, c.comment_length, ctx.quiet_level == 0 ? entry_field::entry_comment : entry_field::skip);
+    if (r > RC_WARNING) return r;
+    result = std::max(result, r);
+    total_u += c.uncompressed_size;
+    total_c += csize;
+    ++listed;
+  }
+
+  if (ctx.quiet_level < 2) {
+    ctx.callbacks->total_compressed = total_c;
+    ctx.callbacks->total_uncompressed = total_u;
+    ctx.callbacks->total_ratio = ratio_percent(total_u, total_c);
+    ctx.callbacks->entry_count = listed;
+  }
+  if (ctx.info_mode && ctx.header_line)
+    message(ctx, "%10lu  %10lu  %4d%%  %lu file%s\n", static_cast<unsigned long>(total_u),
+            static_cast<unsigned long>(total_c), ratio_percent(total_u, total_c), static_cast<unsigned long>(listed),
+            listed == 1 ? "" : "s");
+  if (!signature_is(sig, SIG_END)) {
+    message(ctx, "\nnote:  didn't find end-of-central-dir signature at end of central dir.\n");
+    result = std::max(result, RC_WARNING);
+  }
+  if (listed == 0 && result <= RC_WARNING) result = RC_NOTHING_FOUND;
+  return result;
+}
