@@ -1,0 +1,113 @@
+// Reading the silent-installation answer file.
+#include "silent_xml.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace qelinst {
+namespace {
+
+std::string trim(const std::string& s) {
+  const char* blanks = " \t\r\n";
+  const size_t first = s.find_first_not_of(blanks);
+  if (first == std::string::npos) return "";
+  return s.substr(first, s.find_last_not_of(blanks) - first + 1);
+}
+
+void append_utf8(std::string& out, unsigned long c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// False on an entity we do not know or a malformed reference.
+bool decode_entities(const std::string& in, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < in.size(); ++i) {
+    if (in[i] != '&') {
+      out += in[i];
+      continue;
+    }
+    const size_t semi = in.find(';', i);
+    if (semi == std::string::npos) return false;
+    const std::string name = in.substr(i + 1, semi - i - 1);
+    if (name == "amp") out += '&';
+    else if (name == "lt") out += '<';
+    else if (name == "gt") out += '>';
+    else if (name == "quot") out += '"';
+    else if (name == "apos") out += '\'';
+    else if (name.size() > 1 && name[0] == '#') {
+      const bool hex = name[1] == 'x' || name[1] == 'X';
+      const std::string digits = name.substr(hex ? 2 : 1);
+      if (digits.empty() || digits.size() > 8) return false;
+      size_t used = 0;
+      unsigned long c = 0;
+      try {
+        c = std::stoul(digits, &used, hex ? 16 : 10);
+      } catch (...) {
+        return false;
+      }
+      if (used != digits.size() || c == 0 || c > 0x10FFFF) return false;
+      append_utf8(out, c);
+    } else {
+      return false;
+    }
+    i = semi;
+  }
+  return true;
+}
+
+}  // namespace
+
+SilentAnswers parse_silent_xml(const std::string& document) {
+  SilentAnswers a;
+  const std::string open = "<installdir>", close = "</installdir>";
+  const size_t start = document.find(open);
+  if (start == std::string::npos) {
+    a.error = "it has no <installdir> element";
+    return a;
+  }
+  const size_t value = start + open.size();
+  const size_t end = document.find(close, value);
+  if (end == std::string::npos) {
+    a.error = "its <installdir> element is not closed";
+    return a;
+  }
+  std::string text;
+  if (!decode_entities(trim(document.substr(value, end - value)), text)) {
+    a.error = "its <installdir> element holds an unknown or malformed entity";
+  } else if (text.empty()) {
+    a.error = "its <installdir> element is empty";
+  } else if (text.find('<') != std::string::npos && document.substr(value, end - value).find('<') != std::string::npos) {
+    a.error = "its <installdir> element holds markup instead of a path";
+  } else {
+    a.install_dir = text;
+  }
+  return a;
+}
+
+SilentAnswers read_silent_xml(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    SilentAnswers a;
+    a.error = "it cannot be opened";
+    return a;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return parse_silent_xml(text.str());
+}
+
+}  // namespace qelinst

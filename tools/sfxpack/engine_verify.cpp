@@ -1,0 +1,106 @@
+// Listing and testing an installer with the engine.
+#include "engine_verify.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "zipengine/zipengine.h"
+
+namespace sfxpack {
+namespace {
+
+// The engine calls back through plain functions and runs one call at a time,
+// so the callbacks collect into this one record.
+struct Collected {
+  std::string text;
+  uint32_t entries = 0;
+  uint64_t bytes = 0;
+};
+Collected collected;
+
+int collect_text(const char* text, uint32_t length) {
+  if (text && collected.text.size() < 65536) collected.text.append(text, length);
+  return static_cast<int>(length);
+}
+
+int overwrite(char*) { return 1; }
+
+void count_entry(uint32_t uncompressed, uint32_t, int, int, int, int, int, int, char, const char*, const char*,
+                 uint32_t, char) {
+  ++collected.entries;
+  collected.bytes += uncompressed;
+}
+
+int never_cancel(const char*, int, uint32_t) { return 0; }
+
+int run_engine(const std::string& path, bool test) {
+  collected = Collected{};
+  EngineOptions options{};
+  options.list_contents = test ? 0 : 1;
+  options.test_only = test ? 1 : 0;
+  options.keep_paths = 1;
+  options.overwrite_always = 1;
+  options.restore_security = 1;
+  options.archive_path = path.c_str();
+  EngineCallbacks callbacks{};
+  callbacks.print = collect_text;
+  callbacks.replace = overwrite;
+  callbacks.list_entry = count_entry;
+  callbacks.progress = never_cancel;
+  return zipengine_run(0, nullptr, 0, nullptr, &options, &callbacks);
+}
+
+// While a mode of the engine is still being built it says so instead of
+// doing the work; that is no fault of the archive.
+bool engine_says_not_yet() {
+  std::string lower = collected.text;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  return lower.find("not yet") != std::string::npos || lower.find("not available yet") != std::string::npos;
+}
+
+std::string engine_text() {
+  std::string t = collected.text;
+  while (!t.empty() && (t.back() == '\n' || t.back() == ' ')) t.pop_back();
+  return t.empty() ? "" : ":\n" + t;
+}
+
+}  // namespace
+
+VerifyResult verify_with_engine(const std::string& archive_path, size_t expected_entries, uint64_t expected_bytes) {
+  VerifyResult r;
+  if (archive_path.size() >= ZIPENGINE_NAME_SIZE) {
+    r.notes.push_back("not checked with the engine: the path is longer than the engine accepts");
+    return r;
+  }
+
+  int rc = run_engine(archive_path, false);
+  if (rc != RC_OK && engine_says_not_yet()) {
+    r.notes.push_back("the engine cannot list archives yet; listing skipped");
+  } else if (rc != RC_OK) {
+    r.ok = false;
+    r.failure = "the launcher's engine cannot read the result (result code " + std::to_string(rc) + ")" + engine_text();
+    return r;
+  } else {
+    r.listed_entries = collected.entries;
+    r.listed_bytes = collected.bytes;
+    if (collected.entries != expected_entries || collected.bytes != expected_bytes) {
+      r.ok = false;
+      r.failure = "the launcher's engine lists " + std::to_string(collected.entries) + " entries of " +
+                  std::to_string(collected.bytes) + " bytes, but " + std::to_string(expected_entries) +
+                  " entries of " + std::to_string(expected_bytes) + " bytes were written";
+      return r;
+    }
+  }
+
+  rc = run_engine(archive_path, true);
+  if (rc != RC_OK && engine_says_not_yet()) {
+    r.notes.push_back("the engine cannot test archives yet; test skipped");
+  } else if (rc != RC_OK) {
+    r.ok = false;
+    r.failure = "the launcher's engine finds errors in the result (result code " + std::to_string(rc) + ")" +
+                engine_text();
+  }
+  return r;
+}
+
+}  // namespace sfxpack
