@@ -1,0 +1,42 @@
+// Portable. PKWARE Implode decoding (method 6): the decoder proper works on
+// a decoder_io; explode_entry is the engine's call for one entry.
+#pragma once
+
+#include <cstdint>
+
+#include "decoder_io.h"
+#include "huffman_table.h"
+
+struct EngineContext;
+
+// General-purpose flag bits that shape an imploded entry.
+inline constexpr uint16_t EXPLODE_FLAG_8K_DICTIONARY = 0x0002;
+inline constexpr uint16_t EXPLODE_FLAG_LITERAL_TREE = 0x0004;
+
+// Decoding tables of one entry. Implode's trees give every symbol a length
+// and must be complete, which bounds their sub-tables.
+struct explode_tables {
+  static constexpr unsigned LITERAL_SIZE = huff_table_bound(256, 16, 10, true);
+  static constexpr unsigned SMALL_SIZE = huff_table_bound(64, 16, 8, true);
+  uint32_t literal[LITERAL_SIZE];
+  uint32_t length[SMALL_SIZE];
+  uint32_t distance[SMALL_SIZE];
+};
+
+struct explode_params {
+  uint16_t flags;              // general-purpose flags of the entry
+  uint32_t uncompressed_size;  // output to produce
+};
+
+// Decodes one imploded stream from io, producing exactly
+// params.uncompressed_size bytes. Returns a decoder_result or a flush
+// result. On DECODE_WRONG_LENGTH, *bytes_used holds the compressed bytes the
+// decoder actually used (more than it was given when the data ran short).
+int explode_stream(decoder_io& io, explode_tables& tables, const explode_params& params,
+                   int64_t* bytes_used);
+
+// The engine's Implode call for the current entry: 0, 1 invalid code or
+// incomplete code set, 2 over-subscribed code set, 3 out of memory, 4 invalid
+// tree description, 5 compressed data not consumed exactly (bytes used in
+// ctx.explode_bytes_used), or a flush result passed on.
+int explode_entry(EngineContext& ctx);

@@ -1,0 +1,43 @@
+// Portable. Deflate decoding (method 8, RFC 1951): the decoder proper works
+// on a decoder_io; inflate_entry is the engine's call for one entry.
+#pragma once
+
+#include <cstdint>
+
+#include "decoder_io.h"
+#include "huffman_table.h"
+
+struct EngineContext;
+
+// Decoding tables of one dynamic block, sized for the worst case of each
+// code (huff_table_bound), so decoding never allocates.
+struct inflate_tables {
+  static constexpr unsigned LITLEN_SIZE = huff_table_bound(288, 15, 10, true);
+  static constexpr unsigned DIST_SIZE = huff_table_bound(32, 15, 9, false);
+  static constexpr unsigned PRECODE_SIZE = huff_table_bound(19, 7, 7, true);
+  uint32_t litlen[LITLEN_SIZE];
+  uint32_t dist[DIST_SIZE];
+  uint32_t precode[PRECODE_SIZE];
+};
+
+// Which tree message the decoding ended with (sent by inflate_entry).
+enum inflate_tree_message : int {
+  INFLATE_NO_TREE_MESSAGE = 0,
+  INFLATE_INCOMPLETE_LTREE = 1,  // "(incomplete l-tree)  "
+  INFLATE_INCOMPLETE_DTREE = 2,  // "(incomplete d-tree)  "
+};
+
+// Decodes one raw Deflate stream from io into io's window, flushing every
+// full window and the rest at the end. Returns a decoder_result, or the
+// first non-zero flush result. On failure *tree_message tells whether one of
+// the two tree messages belongs to it.
+int inflate_stream(decoder_io& io, inflate_tables& tables, int* tree_message);
+
+// The engine's Deflate call for the current entry, positioned at its data:
+// 0, 1 invalid or truncated data, 2 invalid block type or over-subscribed
+// code, 3 out of memory, or a flush result passed on.
+int inflate_entry(EngineContext& ctx);
+
+// The fixed-code tables are constant data built with the engine; there is
+// nothing to release. Always 0.
+int release_fixed_tables(EngineContext& ctx);
