@@ -481,8 +481,15 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Error volume_info(const std::string& path, VolumeInfo& out) override {
+    // Windows asks the volume's root, which exists even when the path does
+    // not yet; here the nearest existing directory above stands for it.
+    std::string probe = path.empty() ? "." : path;
     struct statfs sf;
-    if (retry_on_eintr([&] { return ::statfs(path.c_str(), &sf); }) != 0) return fail();
+    while (retry_on_eintr([&] { return ::statfs(probe.c_str(), &sf); }) != 0) {
+      size_t slash = probe.find_last_of('/', probe.size() > 1 ? probe.size() - 2 : 0);
+      if ((errno != ENOENT && errno != ENOTDIR) || probe == "/" || probe == ".") return fail();
+      probe = slash == std::string::npos ? "." : slash == 0 ? "/" : probe.substr(0, slash);
+    }
     out.max_component_length = static_cast<uint32_t>(sf.f_namelen);
     out.file_system_name = volume_type_name(static_cast<unsigned long>(sf.f_type) & 0xFFFFFFFFul);
     // The FAT family keeps the case of names but matches without regard to

@@ -96,6 +96,9 @@ TEST(PosixBackend, VolumeInformationFromStatfs) {
   EXPECT_EQ(vi.file_system_name, "PROC");
   EXPECT_TRUE(vi.case_sensitive());
   EXPECT_FALSE(vi.persistent_acls());
+  // A path still to be made is on the volume of its nearest existing parent.
+  ASSERT_EQ(fs.volume_info("/proc/no/such/file", vi), Error::none);
+  EXPECT_EQ(vi.file_system_name, "PROC");
   std::string root;
   ASSERT_EQ(fs.volume_root("/proc/self/status", root), Error::none);
   EXPECT_EQ(root, "/proc/");
