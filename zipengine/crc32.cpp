@@ -6,7 +6,6 @@
 
 #include <cstring>
 
-#include "crc32_tables.h"
 
 namespace {
 
@@ -18,8 +17,6 @@ inline uint32_t load_le32(const uint8_t* p) {
 constexpr size_t CLMUL_MIN_LENGTH = 256;
 
 }  // namespace
-
-const uint32_t* crc32_table() { return CRC32_SLICE_TABLES[0]; }
 
 uint32_t crc32_raw_tables(uint32_t c, const uint8_t* p, size_t n) {
   const auto& t = CRC32_SLICE_TABLES;

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "crc32_tables.h"
+
 inline constexpr uint32_t CRC32_POLYNOMIAL = 0xEDB88320u;
 
 // The running CRC after `length` more bytes. Start with 0; a null pointer
@@ -13,7 +15,7 @@ uint32_t crc32_update(uint32_t crc, const uint8_t* data, size_t length);
 
 // The byte-wise table (256 entries), process-wide and immutable; the cipher
 // of traditional encryption steps its keys with it.
-const uint32_t* crc32_table();
+inline const uint32_t* crc32_table() { return CRC32_SLICE_TABLES[0]; }
 
 // One byte-wise step on a raw (not inverted) CRC register.
 inline uint32_t crc32_step(const uint32_t* table, uint32_t reg, uint8_t byte) {

@@ -1,0 +1,48 @@
+// Portable. The decoders' per-call state, embedded in EngineContext as
+// `decoder`: the decoding tables (one entry is decoded at a time, so Deflate
+// and Implode share the storage), the keys of traditional decryption, and
+// the target of an in-memory expansion.
+#pragma once
+
+#include <cstdint>
+
+#include "explode.h"
+#include "inflate.h"
+
+struct decoder_state {
+  union {
+    inflate_tables inflate;
+    explode_tables explode;
+  } tables;
+
+  // Traditional PKWARE decryption.
+  uint32_t keys[3] = {0, 0, 0};
+  // Set by the entry walk when it starts on the entries of an archive; the
+  // archive's first encrypted entry clears it and drops the password held
+  // from an earlier archive.
+  bool new_archive = true;
+
+  // In-memory expansion (compressed extra-field blocks): while
+  // memory_output is set, decoded data goes to memory_flush instead of the
+  // entry's output.
+  bool memory_output = false;
+  uint8_t* memory_target = nullptr;  // next byte to write
+  uint32_t memory_room = 0;          // bytes left at memory_target
+  uint32_t memory_produced = 0;      // bytes written so far
+
+  decoder_state() : tables{} {}
+};
+
+struct EngineContext;
+
+// Output sink used instead of the entry's flush during an in-memory
+// expansion: copies the block to the target. 50 (and nothing copied) when
+// it does not fit in what is left of the target, else 0.
+int memory_flush(EngineContext& ctx, const uint8_t* block, uint32_t length);
+
+// Inflates `length` bytes at `data` into target[0 .. capacity), with the
+// byte reader in memory-input mode and the output going to memory_flush;
+// the archive input state is kept and restored around it. Returns
+// inflate_entry's result; *produced is the number of bytes written.
+int inflate_to_memory(EngineContext& ctx, const uint8_t* data, uint32_t length, uint8_t* target,
+                      uint32_t capacity, uint32_t* produced);
