@@ -5,6 +5,7 @@
 #include "launch_config.h"
 
 #include "launcher_state.h"
+#include "platform/command_line.h"
 #include "platform/file_system.h"
 
 namespace launcher {
@@ -53,7 +54,9 @@ int ReadLaunchConfig() {
       s.nested_enabled = true;
     }
   }
-  return s.launch_command.empty() ? -1 : 0;
+  // A command of blanks alone names no program to start.
+  if (platform::split_command_line(s.launch_command).empty()) return -1;
+  return 0;
 }
 
 }  // namespace launcher

@@ -3,6 +3,7 @@
 
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,12 +73,47 @@ Error SetNice(int which_id, int wanted) {
   }
 }
 
+bool IsRegularFile(const std::string& path, const std::string& directory) {
+  std::string full = path;
+  if (!directory.empty() && !path.empty() && path[0] != '/') full = directory + "/" + path;
+  struct stat st;
+  return ::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// CreateProcess takes an unquoted program path with blanks by trying each
+// blank in turn as the end of the program name, the shortest first, until
+// one names a file; the rest of the line is split as usual. The launcher
+// relies on that for a program found in a PATH directory with a blank.
+std::vector<std::string> SplitAsCreateProcess(const std::string& line, const std::string& directory) {
+  size_t start = line.find_first_not_of(" \t");
+  if (start != std::string::npos && line[start] != '"') {
+    size_t blank = line.find_first_of(" \t", start);
+    while (blank != std::string::npos) {
+      std::string program = line.substr(start, blank - start);
+      if (program.find('"') == std::string::npos && IsRegularFile(program, directory)) {
+        std::vector<std::string> args{program};
+        for (std::string& a : split_command_line(std::string_view(line).substr(blank))) args.push_back(std::move(a));
+        return args;
+      }
+      blank = line.find_first_of(" \t", blank + 1);
+    }
+    // The whole line as one program name, when it names a file.
+    std::string whole = line.substr(start);
+    while (!whole.empty() && (whole.back() == ' ' || whole.back() == '\t')) whole.pop_back();
+    if (whole.find_first_of(" \t") != std::string::npos && whole.find('"') == std::string::npos &&
+        IsRegularFile(whole, directory)) {
+      return {whole};
+    }
+  }
+  return split_command_line(line);
+}
+
 class PosixProcess final : public Process {
  public:
   Error start(const std::string& command_line, const std::string& directory,
               ChildProcess& out) override {
     out = ChildProcess{};
-    std::vector<std::string> args = split_command_line(command_line);
+    std::vector<std::string> args = SplitAsCreateProcess(command_line, directory);
     if (args.empty()) {
       errno = ENOENT;
       return Error::not_found;
@@ -100,7 +136,9 @@ class PosixProcess final : public Process {
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK);
 
     pid_t pid = -1;
-    const bool has_directory = args[0].find('/') != std::string::npos;
+    // A bare name is looked for in the directory first, as CreateProcess
+    // does, and only then along PATH.
+    const bool has_directory = args[0].find('/') != std::string::npos || IsRegularFile(args[0], directory);
     int rc = has_directory ? posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ)
                            : posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);

@@ -1,0 +1,41 @@
+// The launcher tests' main and the re-executed child (see child_process.h).
+#include "child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/file_system.h"
+
+namespace launcher_test {
+
+std::string SelfPath() {
+  std::string self;
+  platform::native<platform::FileSystem>().program_path(self);
+  return self;
+}
+
+}  // namespace launcher_test
+
+namespace {
+
+int RunAsChild(const char* out, int argc, char** argv) {
+  std::ofstream file(out, std::ios::binary);
+  std::string cwd;
+  platform::native<platform::FileSystem>().current_directory(cwd);
+  file << cwd << "\n";
+  for (int i = 1; i < argc; ++i) file << argv[i] << "\n";
+  file.close();
+  const char* code = std::getenv("QEL_CHILD_EXIT");
+  return code ? std::atoi(code) : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* out = std::getenv("QEL_CHILD_OUT");
+  if (out && *out) return RunAsChild(out, argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,15 @@
+// The launcher tests' own main: started with QEL_CHILD_OUT set, the test
+// binary plays the installer instead of running tests. It writes its
+// current directory and its arguments (one per line) to that file and
+// exits with QEL_CHILD_EXIT (a number; "hold:<path>" first keeps that file
+// open for a moment on systems that lock open files).
+#pragma once
+
+#include <string>
+
+namespace launcher_test {
+
+// This test binary's own path.
+std::string SelfPath();
+
+}  // namespace launcher_test
