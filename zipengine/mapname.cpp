@@ -336,12 +336,13 @@ int mapname(EngineContext& ctx, int renamed) {
     }
   } else {
     // A name from the archive stays below the target: leading separators
-    // and drive prefixes are dropped.
+    // and a drive prefix in front of one are dropped. ("x:y" without a
+    // separator stays a name; its ':' becomes '_' below.)
     for (;;) {
       if (start < work.size() && is_separator(work[start]))
         ++start;
-      else if (is_drive_prefix(work, start))
-        start += 2;
+      else if (is_drive_prefix(work, start) && start + 2 < work.size() && is_separator(work[start + 2]))
+        start += 3;
       else
         break;
     }
