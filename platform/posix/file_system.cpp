@@ -10,6 +10,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
@@ -132,6 +133,19 @@ const char* volume_type_name(unsigned long type) {
 
 class PosixFileSystem final : public FileSystem {
  public:
+  PosixFileSystem() {
+    // A write beyond the file-size limit (RLIMIT_FSIZE) would otherwise end
+    // the process with SIGXFSZ; Windows programs expect a failing write,
+    // which they report as a full disk. Only the default action is changed:
+    // a handler someone installed stays.
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+      struct sigaction ignore {};
+      ignore.sa_handler = SIG_IGN;
+      ::sigaction(SIGXFSZ, &ignore, nullptr);
+    }
+  }
+
   // ---- Open files.
 
   Error open_read(const std::string& path, File& out) override {

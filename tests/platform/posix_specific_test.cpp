@@ -6,6 +6,7 @@
 
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -191,4 +192,30 @@ TEST(PosixBackend, InterruptedReadIsRetried) {
   ::sigaction(SIGALRM, &old, nullptr);
   int status = 0;
   ::waitpid(child, &status, 0);
+}
+
+TEST(PosixBackend, FileSizeLimitIsADiskFullWrite) {
+  // Run in a child: the limit and the signal disposition are per process.
+  fakes::TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  std::string path = dir / "limited";
+  pid_t child = ::fork();
+  if (child == 0) {
+    auto& fs = platform::file_system();  // the backend now ignores SIGXFSZ
+    struct rlimit limit {10000, 10000};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(10);
+    File f;
+    if (fs.create(path, f) != Error::none) ::_exit(11);
+    static char block[32768];
+    auto first = f.write(block, sizeof block);
+    // The part below the limit is written, then the write fails.
+    if (first.error != Error::disk_full) ::_exit(12);
+    if (first.value != 10000) ::_exit(13);
+    if (f.write(block, 1).error != Error::disk_full) ::_exit(14);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
