@@ -1,0 +1,154 @@
+// Clean-up: deletion lists, whole trees with read-only entries, retries
+// after sharing violations (through the fake clock, no real sleeping), and
+// the refusal to follow links or to read lists that others could plant.
+#include "clean_up.h"
+
+#include <cstdlib>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_file_system.h"
+#include "launcher_test_support.h"
+
+using launcher::State;
+using launcher_test::Exists;
+using launcher_test::LauncherTest;
+using launcher_test::WriteFile;
+
+class CleanUp : public LauncherTest {
+ protected:
+  void MakeReadOnly(const std::string& path) {
+    platform::native<platform::FileSystem>().set_attributes(path, platform::FILE_ATTR_READONLY);
+  }
+  fakes::FakeClock clock_;
+  platform::ScopedService<platform::Clock> use_clock_{clock_};
+};
+
+TEST_F(CleanUp, ListInTheBaseRemovesATreeWithReadOnlyFilesAndAFile) {
+  const std::string tree = Path("tree"), sub = Path("tree") + launcher_test::Sep() + "sub";
+  MakeDir(tree);
+  MakeDir(sub);
+  WriteFile(sub + launcher_test::Sep() + "ro.txt", "x");
+  MakeReadOnly(sub + launcher_test::Sep() + "ro.txt");
+  MakeReadOnly(sub);
+  WriteFile(Path("single.txt"), "y");
+  WriteFile(Path("kept.txt"), "z");
+  // CR LF and LF line ends, an empty line.
+  WriteFile(Path("to_be_deleted"), tree + "\r\n\r\n" + Path("single.txt") + "\n");
+  State().temp_base = dir_.path();
+  EXPECT_TRUE(launcher::CleanUp());
+  EXPECT_FALSE(Exists(tree));
+  EXPECT_FALSE(Exists(Path("single.txt")));
+  EXPECT_FALSE(Exists(Path("to_be_deleted")));
+  EXPECT_TRUE(Exists(Path("kept.txt")));
+  EXPECT_TRUE(Exists(dir_.path()));  // the base itself stays
+  EXPECT_FALSE(State().temp_base.has_value());
+  EXPECT_TRUE(clock_.sleeps().empty());
+}
+
+TEST_F(CleanUp, ListInTheExtractionDirectoryGoesFirstThenTheDirectory) {
+  auto& fs = platform::native<platform::FileSystem>();
+  const std::string ex = Path("sfx1"), outside = Path("outside.txt");
+  MakeDir(ex);
+  WriteFile(outside, "o");
+  WriteFile(ex + launcher_test::Sep() + "payload.bin", "p");
+  // A relative path is taken against the directory of before the run.
+  WriteFile(ex + launcher_test::Sep() + "to_be_deleted", "outside.txt\n");
+  State().saved_directory = dir_.path();
+  State().extraction_dir = ex;
+  fs.set_current_directory(ex);
+  launcher::CleanUp();
+  std::string now;
+  fs.current_directory(now);
+  EXPECT_EQ(now, dir_.path());
+  EXPECT_FALSE(Exists(outside));
+  EXPECT_FALSE(Exists(ex));
+  EXPECT_FALSE(State().extraction_dir.has_value());
+}
+
+TEST_F(CleanUp, SharingViolationsArePausedForAndRetriedWithinTheLimits) {
+  fakes::FakeFileSystem fs;
+  platform::ScopedService<platform::FileSystem> use(fs);
+  WriteFile(Path("held.txt"), "h");
+  // Held open for three attempts, then let go.
+  fs.fail(fakes::FsOp::delete_file, 1, platform::Error::sharing_violation);
+  fs.fail(fakes::FsOp::delete_file, 1, platform::Error::sharing_violation);
+  fs.fail(fakes::FsOp::delete_file, 1, platform::Error::sharing_violation);
+  EXPECT_TRUE(launcher::DeleteWithRetry(Path("held.txt"), false));
+  EXPECT_EQ(fs.calls(fakes::FsOp::delete_file), 4);
+  EXPECT_EQ(clock_.sleeps(), (std::vector<uint32_t>{2000, 2000, 2000}));
+  EXPECT_FALSE(Exists(Path("held.txt")));
+
+  // Never let go: 150 attempts, a 2 s pause after each.
+  fs.reset_counts();
+  WriteFile(Path("locked.txt"), "l");
+  fs.fail_always(fakes::FsOp::delete_file, platform::Error::sharing_violation, "locked");
+  EXPECT_FALSE(launcher::DeleteWithRetry(Path("locked.txt"), false));
+  EXPECT_EQ(fs.calls(fakes::FsOp::delete_file), 150);
+  EXPECT_EQ(clock_.total_slept_ms(), 6000u + 150u * 2000u);
+
+  // A directory: 3 attempts, 1 s pauses; other errors retry at once.
+  fs.reset_counts();
+  fs.clear_failures();
+  MakeDir(Path("d"));
+  fs.fail_always(fakes::FsOp::remove_directory, platform::Error::sharing_violation);
+  EXPECT_FALSE(launcher::DeleteWithRetry(Path("d"), true));
+  EXPECT_EQ(fs.calls(fakes::FsOp::remove_directory), 3);
+  EXPECT_EQ(clock_.total_slept_ms(), 6000u + 150u * 2000u + 3000u);
+  const uint64_t before = clock_.total_slept_ms();
+  EXPECT_FALSE(launcher::DeleteWithRetry(Path("missing.txt"), false));
+  EXPECT_EQ(clock_.total_slept_ms(), before);
+}
+
+TEST_F(CleanUp, FileHeldBrieflyInTheExtractionDirectoryIsRemovedWithIt) {
+  fakes::FakeFileSystem fs;
+  platform::ScopedService<platform::FileSystem> use(fs);
+  const std::string ex = Path("sfx2");
+  MakeDir(ex);
+  WriteFile(ex + launcher_test::Sep() + "jvm.dll", "j");
+  for (int i = 0; i < 3; ++i) fs.fail(fakes::FsOp::delete_file, 1, platform::Error::sharing_violation, false, "jvm.dll");
+  State().extraction_dir = ex;
+  launcher::CleanUp();
+  EXPECT_FALSE(Exists(ex));
+  EXPECT_EQ(clock_.total_slept_ms(), 6000u);
+}
+
+TEST_F(CleanUp, LinksAreRemovedAsLinksAndListsMustBeOurOwnRegularFiles) {
+  if (launcher_test::Sep() != '/') GTEST_SKIP() << "symbolic links and owners are POSIX matters here";
+  const std::string victim = Path("victim"), victim_file = Path("victim") + "/precious.txt";
+  MakeDir(victim);
+  WriteFile(victim_file, "keep me");
+  const std::string tree = Path("tree");
+  MakeDir(tree);
+  ASSERT_EQ(std::system(("ln -s '" + victim + "' '" + tree + "/link'").c_str()), 0);
+  ASSERT_EQ(std::system(("ln -s '" + victim + "' '" + Path("toplink") + "'").c_str()), 0);
+  WriteFile(Path("to_be_deleted"), tree + "\n" + Path("toplink") + "\n");
+  launcher::ProcessDeleteList(dir_.path());
+  EXPECT_FALSE(Exists(tree));
+  EXPECT_FALSE(Exists(Path("toplink")));
+  EXPECT_TRUE(Exists(victim_file));
+
+  // A list that is a link, or that someone else owns, is not read at all.
+  const std::string other = Path("other");
+  MakeDir(other);
+  WriteFile(other + "/list", victim_file + "\n");
+  ASSERT_EQ(std::system(("ln -s '" + other + "/list' '" + Path("to_be_deleted") + "'").c_str()), 0);
+  launcher::ProcessDeleteList(dir_.path());
+  EXPECT_TRUE(Exists(victim_file));
+  EXPECT_TRUE(Exists(Path("to_be_deleted")));  // nor removed: it is not ours to judge
+  platform::native<platform::FileSystem>().delete_file(Path("to_be_deleted"));
+  WriteFile(Path("to_be_deleted"), victim_file + "\n");
+  if (std::system(("chown 12345 '" + Path("to_be_deleted") + "' 2>/dev/null").c_str()) == 0) {
+    launcher::ProcessDeleteList(dir_.path());
+    EXPECT_TRUE(Exists(victim_file));
+  }
+}
+
+TEST_F(CleanUp, WithoutASuccessfulSetUpOnlyTheGivenBaseIsLookedAt) {
+  WriteFile(Path("gone.txt"), "g");
+  WriteFile(Path("to_be_deleted"), Path("gone.txt") + "\n");
+  State().temp_base = dir_.path();  // from -Djava.io.tmpdir=, the query failed
+  launcher::CleanUp();
+  EXPECT_FALSE(Exists(Path("gone.txt")));
+  launcher::ResetState();
+  EXPECT_TRUE(launcher::CleanUp());  // nothing set: nothing done
+}
