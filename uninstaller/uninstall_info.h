@@ -47,6 +47,8 @@ std::optional<UninstallInfo> ParseUninstallText(std::string_view text);
 // trailer is missing or inconsistent, or the text cannot be parsed.
 std::optional<UninstallInfo> ParseUninstallImage(std::string_view image);
 
-// Reads the record appended to the running program's own file into `info`.
+// Reads the record appended to the program file at `path` into `info`.
 // On failure `info` is left unchanged and the result is false; no message.
+bool ReadUninstallInfoFrom(const std::string& path, UninstallInfo& info);
+// The same for the running program's own file.
 bool ReadUninstallInfo(UninstallInfo& info);

@@ -1,0 +1,89 @@
+// Refusing installation directories whose removal would destroy far more
+// than one product.
+#include "install_dir_guard.h"
+
+#include <cctype>
+
+#include "platform/environment.h"
+#include "platform/file_system.h"
+
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Absolute, without trailing separators, but a root keeps its own.
+std::string Normalised(const std::string& path) {
+  std::string full;
+  if (platform::file_system().full_path(path, full) != platform::Error::none) full = path;
+  while (full.size() > 1 && IsSeparator(full.back())) {
+    if (full.size() == 3 && full[1] == ':') break;  // "C:\"
+    full.pop_back();
+  }
+  return full;
+}
+
+// Windows names compare without regard to case; POSIX names exactly.
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  bool fold = platform::file_system().path_separator() == '\\';
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (IsSeparator(x) && IsSeparator(y)) continue;
+    if (fold) {
+      x = static_cast<char>(std::tolower(static_cast<unsigned char>(x)));
+      y = static_cast<char>(std::tolower(static_cast<unsigned char>(y)));
+    }
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool IsRootText(const std::string& path) {
+  if (path.empty()) return true;
+  if (path.size() == 1 && IsSeparator(path[0])) return true;
+  // "C:" and "C:\"
+  if ((path.size() == 2 || path.size() == 3) && path[1] == ':' &&
+      std::isalpha(static_cast<unsigned char>(path[0])) && (path.size() == 2 || IsSeparator(path[2])))
+    return true;
+  // "\\server\share": at most two names after the leading pair.
+  if (path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    int names = 0;
+    bool in_name = false;
+    for (size_t i = 2; i < path.size(); ++i) {
+      if (IsSeparator(path[i])) {
+        in_name = false;
+      } else if (!in_name) {
+        in_name = true;
+        ++names;
+      }
+    }
+    return names <= 2;
+  }
+  return false;
+}
+
+// Whether `inner` is `outer` or lies below it.
+bool IsWithin(const std::string& inner, const std::string& outer) {
+  if (inner.size() < outer.size()) return false;
+  if (!SameName(inner.substr(0, outer.size()), outer)) return false;
+  return inner.size() == outer.size() || IsSeparator(inner[outer.size()]) || IsSeparator(outer.back());
+}
+
+}  // namespace
+
+bool IsUnsafeInstallDir(const std::string& install_dir) {
+  std::string dir = Normalised(install_dir);
+  if (IsRootText(dir)) return true;
+
+  std::string root;
+  if (platform::file_system().volume_root(dir, root) == platform::Error::none &&
+      SameName(Normalised(root), dir))
+    return true;
+
+  for (const char* variable : {"HOME", "USERPROFILE"}) {
+    std::optional<std::string> home = platform::environment().get(variable);
+    if (!home || home->empty()) continue;
+    if (IsWithin(Normalised(*home), dir)) return true;
+  }
+  return false;
+}
