@@ -14,16 +14,11 @@
 
 #include "context.h"
 #include "crc32.h"
+#include "decoder_state.h"
 #include "file_metadata.h"
 #include "messages.h"
 #include "platform/file_system.h"
 #include "platform/security.h"
-
-#if __has_include("memory_extract.h")
-#include "memory_extract.h"
-#define SECURITY_HAVE_MEMORY_INFLATE 1
-#define SECURITY_MEMORY_INFLATE memory_inflate
-#endif
 
 namespace {
 
@@ -170,15 +165,14 @@ int expand_descriptor(EngineContext& ctx, const uint8_t* block, uint32_t block_s
       return RC_ERROR;
     }
     std::memcpy(out, data, size);
-#ifdef SECURITY_HAVE_MEMORY_INFLATE
   } else if (method == 8) {
-    int r = SECURITY_MEMORY_INFLATE(ctx, data, data_size, out, size);
-    if (r == RC_SEVERE) return RC_NO_MEMORY_INFLATE;
-    if (r != 0) {
+    uint32_t produced = 0;
+    int r = inflate_to_memory(ctx, data, data_size, out, size, &produced);
+    if (r == 3) return RC_NO_MEMORY_INFLATE;
+    if (r != 0 || produced != size) {
       message(ctx, "\n  error:  %s%s\n", "invalid compressed data to ", "inflate_installer");
       return RC_ERROR;
     }
-#endif
   } else {
     message(ctx, "\nerror:  unsupported extra-field compression type (%u)--skipping\n", method);
     return RC_ERROR;

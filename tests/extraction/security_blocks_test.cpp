@@ -58,14 +58,24 @@ Bytes sample_descriptor() {
   return sd;
 }
 
-// A 0x4453 block holding `sd` stored (method 0).
+// A deflate stream of one stored block.
+Bytes deflate_stored(const Bytes& raw) {
+  Bytes d{0x01};
+  put16(d, static_cast<uint32_t>(raw.size()));
+  put16(d, static_cast<uint32_t>(~raw.size() & 0xFFFF));
+  d.insert(d.end(), raw.begin(), raw.end());
+  return d;
+}
+
+// A 0x4453 block holding `sd`, stored (method 0) or deflated (method 8).
 Bytes security_block(const Bytes& sd, uint32_t crc_adjust = 0, uint16_t method = 0, uint8_t version = 0) {
   Bytes data;
   put32(data, static_cast<uint32_t>(sd.size()));
   data.push_back(version);
   put16(data, method);
   put32(data, crc32_update(0, sd.data(), sd.size()) + crc_adjust);
-  data.insert(data.end(), sd.begin(), sd.end());
+  Bytes body = method == 8 ? deflate_stored(sd) : sd;
+  data.insert(data.end(), body.begin(), body.end());
   Bytes b;
   put16(b, 0x4453);
   put16(b, static_cast<uint32_t>(data.size()));
@@ -232,6 +242,29 @@ TEST_F(SecurityBlocks, DirectoriesAreWrittenAfterTheFilesWithOneReport) {
   EXPECT_EQ(sec.applied[1].path, root_ + "one/");
   EXPECT_EQ(messages_.all, "    updated: 2 directory entries with " + std::to_string(2 * sd.size()) +
                                " bytes security");
+}
+
+TEST_F(SecurityBlocks, DeflatedDescriptorIsExpandedAndChecked) {
+  RecordingSecurity sec;
+  platform::ScopedService<platform::Security> use(sec);
+  Bytes sd = sample_descriptor();
+  EXPECT_EQ(apply(security_block(sd, 0, 8)), 0);
+  ASSERT_EQ(sec.applied.size(), 1u);
+  EXPECT_EQ(sec.applied[0].length, sd.size());
+  Bytes broken = security_block(sd, 0, 8);
+  broken[4 + 11] = 0x07;  // an invalid block type
+  EXPECT_EQ(apply(broken), 2);
+  EXPECT_NE(messages_.all.find("\n  error:  invalid compressed data to inflate_installer\n"), std::string::npos);
+}
+
+TEST_F(SecurityBlocks, InvalidDescriptorIsNotWritten) {
+  RecordingSecurity sec;
+  platform::ScopedService<platform::Security> use(sec);
+  Bytes sd = sample_descriptor();
+  sd[0] = 9;
+  EXPECT_EQ(apply(security_block(sd)), 0);
+  EXPECT_TRUE(sec.applied.empty());
+  EXPECT_EQ(messages_.all.find("bytes security"), std::string::npos);
 }
 
 TEST_F(SecurityBlocks, VolumeWithoutAclsGetsNothingWritten) {
