@@ -205,7 +205,7 @@ class PosixFileSystem final : public FileSystem {
 
   IoResult file_size(NativeHandle h) override {
     struct stat st;
-    if (::fstat(static_cast<int>(h), &st) != 0) return {0, fail()};
+    if (retry_on_eintr([&] { return ::fstat(static_cast<int>(h), &st); }) != 0) return {0, fail()};
     return {static_cast<int64_t>(st.st_size), Error::none};
   }
 
@@ -225,7 +225,7 @@ class PosixFileSystem final : public FileSystem {
 
   Error status(const std::string& path, FileStatus& out) override {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) {
+    if (retry_on_eintr([&] { return ::lstat(path.c_str(), &st); }) != 0) {
       if (errno == ENOENT || errno == ENOTDIR) {
         out = FileStatus{};
         return Error::none;
@@ -243,14 +243,14 @@ class PosixFileSystem final : public FileSystem {
 
   Error get_attributes(const std::string& path, uint32_t& out) override {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) return fail();
+    if (retry_on_eintr([&] { return ::lstat(path.c_str(), &st); }) != 0) return fail();
     out = attributes_of(st);
     return Error::none;
   }
 
   Error set_attributes(const std::string& path, uint32_t attributes) override {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) return fail();
+    if (retry_on_eintr([&] { return ::stat(path.c_str(), &st); }) != 0) return fail();
     mode_t mode = st.st_mode & 07777;
     mode_t wanted = mode;
     if (attributes & FILE_ATTR_READONLY) {
@@ -280,12 +280,12 @@ class PosixFileSystem final : public FileSystem {
 
   Error delete_file(const std::string& path) override {
     // unlink removes a symbolic link itself; it never follows one.
-    if (::unlink(path.c_str()) != 0) return fail();
+    if (retry_on_eintr([&] { return ::unlink(path.c_str()); }) != 0) return fail();
     return Error::none;
   }
 
   Error remove_directory(const std::string& path) override {
-    if (::rmdir(path.c_str()) != 0) {
+    if (retry_on_eintr([&] { return ::rmdir(path.c_str()); }) != 0) {
       if (errno == EEXIST) errno = ENOTEMPTY;  // POSIX allows either
       return fail();
     }
@@ -293,21 +293,22 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Error create_directory(const std::string& path) override {
-    if (::mkdir(path.c_str(), 0777) != 0) return fail();
+    if (retry_on_eintr([&] { return ::mkdir(path.c_str(), 0777); }) != 0) return fail();
     return Error::none;
   }
 
   Error rename(const std::string& from, const std::string& to) override {
     // MoveFile never replaces an existing target; renameat2 says so to the
     // kernel, and file systems that do not know the flag get a check first.
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return Error::none;
+    if (retry_on_eintr([&] { return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE); }) == 0)
+      return Error::none;
     if (errno != EINVAL && errno != ENOSYS) return fail();
     struct stat st;
-    if (::lstat(to.c_str(), &st) == 0) {
+    if (retry_on_eintr([&] { return ::lstat(to.c_str(), &st); }) == 0) {
       errno = EEXIST;
       return fail();
     }
-    if (::rename(from.c_str(), to.c_str()) != 0) return fail();
+    if (retry_on_eintr([&] { return ::rename(from.c_str(), to.c_str()); }) != 0) return fail();
     return Error::none;
   }
 
@@ -319,7 +320,7 @@ class PosixFileSystem final : public FileSystem {
     DirectoryEntry dot;
     dot.name = ".";
     dot.attributes = FILE_ATTR_DIRECTORY;
-    if (::fstat(::dirfd(dir), &self) == 0) dot.modification = from_timespec(self.st_mtim);
+    if (retry_on_eintr([&] { return ::fstat(::dirfd(dir), &self); }) == 0) dot.modification = from_timespec(self.st_mtim);
     DirectoryEntry dotdot = dot;
     dotdot.name = "..";
     out.push_back(dot);
@@ -332,7 +333,7 @@ class PosixFileSystem final : public FileSystem {
       DirectoryEntry e;
       e.name = d->d_name;
       struct stat st;
-      if (::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      if (retry_on_eintr([&] { return ::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW); }) == 0) {
         e.attributes = attributes_of(st);
         e.is_symlink = S_ISLNK(st.st_mode);
         e.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
@@ -393,7 +394,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Error set_current_directory(const std::string& path) override {
-    if (::chdir(path.c_str()) != 0) return fail();
+    if (retry_on_eintr([&] { return ::chdir(path.c_str()); }) != 0) return fail();
     return Error::none;
   }
 
@@ -447,7 +448,7 @@ class PosixFileSystem final : public FileSystem {
 
   Error short_path(const std::string& path, std::string& out) override {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0) return fail();
+    if (retry_on_eintr([&] { return ::lstat(path.c_str(), &st); }) != 0) return fail();
     out = path;
     return Error::none;
   }
@@ -522,7 +523,7 @@ class PosixFileSystem final : public FileSystem {
     // it is the mount point.
     while (full.size() > 1 && full.back() == '/') full.pop_back();
     struct stat st;
-    while (::stat(full.c_str(), &st) != 0) {
+    while (retry_on_eintr([&] { return ::stat(full.c_str(), &st); }) != 0) {
       if (errno != ENOENT && errno != ENOTDIR) return fail();
       size_t slash = full.rfind('/');
       full = slash == 0 ? "/" : full.substr(0, slash);
@@ -531,7 +532,7 @@ class PosixFileSystem final : public FileSystem {
       size_t slash = full.rfind('/');
       std::string parent = slash == 0 ? "/" : full.substr(0, slash);
       struct stat pst;
-      if (::stat(parent.c_str(), &pst) != 0) return fail();
+      if (retry_on_eintr([&] { return ::stat(parent.c_str(), &pst); }) != 0) return fail();
       if (pst.st_dev != st.st_dev) break;
       full = std::move(parent);
     }
@@ -552,7 +553,7 @@ class PosixFileSystem final : public FileSystem {
     // Windows cannot open a directory as a file; say so the same way here
     // instead of failing later on the first read.
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (retry_on_eintr([&] { return ::fstat(fd, &st); }) == 0 && S_ISDIR(st.st_mode)) {
       ::close(fd);
       errno = EISDIR;
       return fail();
