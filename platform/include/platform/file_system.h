@@ -30,6 +30,9 @@ inline constexpr uint32_t FILE_ATTR_DIRECTORY = 0x10;
 inline constexpr uint32_t FILE_ATTR_ARCHIVE = 0x20;
 // What Windows reports for a file with no other attribute.
 inline constexpr uint32_t FILE_ATTR_NORMAL = 0x80;
+// A symbolic link (or other reparse point). On POSIX a link has this bit
+// alone, never DIRECTORY, so a tree walk does not descend through it.
+inline constexpr uint32_t FILE_ATTR_REPARSE_POINT = 0x400;
 
 // Volume flags in Windows bit terms (GetVolumeInformation).
 inline constexpr uint32_t VOL_CASE_SENSITIVE_SEARCH = 0x01;
@@ -131,8 +134,9 @@ class FileSystem {
   virtual Error create_directory(const std::string& path) = 0;
   // Renames a file or directory; fails (already_exists) when `to` exists.
   virtual Error rename(const std::string& from, const std::string& to) = 0;
-  // Lists a directory, "." and ".." included as on Windows, in the order the
-  // OS gives. not_directory when the path is a file, not_found when missing.
+  // Lists a directory, "." and ".." included as on Windows (first on POSIX),
+  // the rest in the order the OS gives. not_directory when the path is a
+  // file, not_found when missing; `out` is empty after a failure.
   virtual Error list_directory(const std::string& path, std::vector<DirectoryEntry>& out) = 0;
 
   // ---- The same for UTF-16 paths (Win32: the W calls; POSIX: the path as
