@@ -341,7 +341,9 @@ class PosixFileSystem final : public FileSystem {
       } else {
         // Gone since readdir saw it, or not accessible: keep the name with
         // what the directory entry itself says.
-        e.attributes = d->d_type == DT_DIR ? FILE_ATTR_DIRECTORY : FILE_ATTR_NORMAL;
+        e.attributes = d->d_type == DT_LNK   ? FILE_ATTR_REPARSE_POINT
+                       : d->d_type == DT_DIR ? FILE_ATTR_DIRECTORY
+                                             : FILE_ATTR_NORMAL;
         e.is_symlink = d->d_type == DT_LNK;
       }
       out.push_back(std::move(e));
