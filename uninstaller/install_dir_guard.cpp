@@ -72,8 +72,13 @@ bool IsWithin(const std::string& inner, const std::string& outer) {
 }  // namespace
 
 bool IsUnsafeInstallDir(const std::string& install_dir) {
+  // The text as written too: "C:\" is a drive root even where the system
+  // would read it as a relative name.
+  std::string written = install_dir;
+  while (written.size() > 1 && IsSeparator(written.back()) && !(written.size() == 3 && written[1] == ':'))
+    written.pop_back();
   std::string dir = Normalised(install_dir);
-  if (IsRootText(dir)) return true;
+  if (IsRootText(written) || IsRootText(dir)) return true;
 
   std::string root;
   if (platform::file_system().volume_root(dir, root) == platform::Error::none &&
