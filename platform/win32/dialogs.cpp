@@ -1,0 +1,213 @@
+// Win32 backend of platform/dialogs.h: dialog templates from the program's
+// resources (DialogBoxParamA, CreateDialogParamA), MessageBoxA and
+// SHBrowseForFolderA. Calls from other threads go through SendMessage (the
+// dialog's thread carries them out); ending a dialog from another thread is
+// posted to it, since EndDialog belongs to the dialog's own thread.
+#include "platform/dialogs.h"
+
+#include "windows_fwd.h"
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+namespace platform {
+namespace {
+
+constexpr UINT WM_QEL_END = WM_APP + 1;
+
+void InitControlsOnce() {
+  static bool done = [] {
+    INITCOMMONCONTROLSEX icc;
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES;
+    InitCommonControlsEx(&icc);
+    return true;
+  }();
+  (void)done;
+}
+
+class Win32Window final : public DialogWindow {
+ public:
+  Win32Window(const DialogTemplate& t, const DialogEvents* events) : template_(t), events_(events) {}
+  ~Win32Window() override {
+    if (modeless_ && hwnd_) DestroyWindow(hwnd_);
+  }
+
+  void set_text(int control, const std::string& text) override {
+    if (hwnd_) SetDlgItemTextA(hwnd_, control, text.c_str());
+  }
+  void set_progress(int control, int position) override {
+    if (position < 0) position = 0;
+    if (position > 100) position = 100;
+    if (hwnd_) SendDlgItemMessageA(hwnd_, control, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  }
+  void show_control(int control, bool visible) override {
+    if (hwnd_) ShowWindow(GetDlgItem(hwnd_, control), visible ? SW_SHOW : SW_HIDE);
+  }
+  void enable_control(int control, bool enabled) override {
+    if (hwnd_) EnableWindow(GetDlgItem(hwnd_, control), enabled ? TRUE : FALSE);
+  }
+  void show(bool visible) override {
+    if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOWNORMAL : SW_HIDE);
+  }
+  void end(int result) override {
+    if (!hwnd_ || modeless_) return;
+    if (GetWindowThreadProcessId(hwnd_, nullptr) == GetCurrentThreadId()) {
+      EndDialog(hwnd_, result);
+    } else {
+      PostMessageA(hwnd_, WM_QEL_END, static_cast<WPARAM>(result), 0);
+    }
+  }
+
+  HWND hwnd() const { return hwnd_; }
+  void set_modeless() { modeless_ = true; }
+
+  static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+      auto* self = reinterpret_cast<Win32Window*>(lparam);
+      SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+      self->hwnd_ = hwnd;
+      self->initialise();
+      return TRUE;  // the system sets the default focus
+    }
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    if (!self) return FALSE;
+    switch (message) {
+      case WM_SHOWWINDOW:
+        // Status 0: shown by a direct request, not by a parent's change.
+        if (wparam && lparam == 0 && self->events_ && self->events_->shown) self->events_->shown(*self);
+        return FALSE;
+      case WM_COMMAND: {
+        const int id = LOWORD(wparam);
+        if (HIWORD(wparam) != BN_CLICKED && HIWORD(wparam) != 0) return FALSE;
+        if (self->events_ && self->events_->command) {
+          self->events_->command(*self, id);
+        } else if (!self->modeless_) {
+          EndDialog(hwnd, id);
+        }
+        return TRUE;
+      }
+      case WM_QEL_END:
+        EndDialog(hwnd, static_cast<INT_PTR>(wparam));
+        return TRUE;
+      default:
+        return FALSE;
+    }
+  }
+
+ private:
+  void initialise() {
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    if (template_.icon_resource) {
+      HICON big = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(template_.icon_resource), IMAGE_ICON,
+                                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+      HICON small = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(template_.icon_resource), IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+      if (big) SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+      if (small) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    }
+    for (const DialogControl& c : template_.controls) {
+      HWND item = c.id ? GetDlgItem(hwnd_, c.id) : nullptr;
+      if (!item) continue;
+      switch (c.kind) {
+        case ControlKind::progress_bar:
+          SendMessageA(item, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+          break;
+        case ControlKind::text:
+        case ControlKind::centred_text:
+        case ControlKind::read_only_edit:
+          if (!c.text.empty()) SetWindowTextA(item, c.text.c_str());
+          break;
+        default:
+          break;
+      }
+      if (c.centre_horizontally) {
+        RECT client, rect;
+        GetClientRect(hwnd_, &client);
+        GetWindowRect(item, &rect);
+        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&rect), 2);
+        const int width = rect.right - rect.left;
+        const int left = (client.right - client.left - width) / 2;
+        MoveWindow(item, left, rect.top, width, rect.bottom - rect.top, FALSE);
+      }
+    }
+  }
+
+  DialogTemplate template_;
+  const DialogEvents* events_;
+  HWND hwnd_ = nullptr;
+  bool modeless_ = false;
+};
+
+HWND OwnerOf(DialogWindow* owner) {
+  auto* w = dynamic_cast<Win32Window*>(owner);
+  return w ? w->hwnd() : nullptr;
+}
+
+class Win32Dialogs final : public Dialogs {
+ public:
+  int run_modal(const DialogTemplate& dialog, const DialogEvents& events) override {
+    InitControlsOnce();
+    Win32Window window(dialog, &events);
+    INT_PTR r = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.resource), nullptr,
+                                &Win32Window::Procedure, reinterpret_cast<LPARAM>(&window));
+    return r == -1 ? DIALOG_CANCEL : static_cast<int>(r);
+  }
+
+  std::unique_ptr<DialogWindow> open_modeless(const DialogTemplate& dialog) override {
+    InitControlsOnce();
+    auto window = std::make_unique<Win32Window>(dialog, nullptr);
+    window->set_modeless();
+    HWND h = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.resource), nullptr,
+                                &Win32Window::Procedure, reinterpret_cast<LPARAM>(window.get()));
+    if (h) ShowWindow(h, SW_SHOW);
+    return window;
+  }
+
+  int message_box(DialogWindow* owner, const MessageBoxRequest& request) override {
+    UINT flags = request.buttons == MessageButtons::ok_cancel ? MB_OKCANCEL : MB_OK;
+    if (request.icon == MessageIcon::error) flags |= MB_ICONERROR;
+    if (request.icon == MessageIcon::exclamation) flags |= MB_ICONEXCLAMATION;
+    int r = MessageBoxA(OwnerOf(owner), request.text.c_str(),
+                        request.title ? request.title->c_str() : nullptr, flags);
+    return r == IDOK ? DIALOG_OK : DIALOG_CANCEL;
+  }
+
+  FolderChoice browse_for_folder(DialogWindow* owner, const std::string& title, std::string& path) override {
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)) || !allocator) return FolderChoice::cancelled;
+    // The browser uses COM on the calling thread (a worker, here).
+    const bool com = SUCCEEDED(CoInitialize(nullptr));
+    char display[MAX_PATH] = {0};
+    BROWSEINFOA info;
+    ZeroMemory(&info, sizeof info);
+    info.hwndOwner = OwnerOf(owner);
+    info.pszDisplayName = display;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    FolderChoice choice = FolderChoice::cancelled;
+    if (item) {
+      char chosen[MAX_PATH] = {0};
+      if (SHGetPathFromIDListA(item, chosen) && chosen[0] != '\0') {
+        path = chosen;
+        choice = FolderChoice::chosen;
+      } else {
+        choice = FolderChoice::no_path;
+      }
+      allocator->Free(item);
+    }
+    allocator->Release();
+    if (com) CoUninitialize();
+    return choice;
+  }
+};
+
+}  // namespace
+
+template <> Dialogs& native<Dialogs>() {
+  static Win32Dialogs instance;
+  return instance;
+}
+
+}  // namespace platform
