@@ -8,18 +8,9 @@
 
 #include "zipengine/zipengine.h"
 
-#if __has_include("decoder_state.h")
 #include "decoder_state.h"
-#define ZIPENGINE_HAVE_DECODER_STATE 1
-#endif
-#if __has_include("output_state.h")
 #include "output_state.h"
-#define ZIPENGINE_HAVE_OUTPUT_STATE 1
-#endif
-#if __has_include("path_state.h")
 #include "path_state.h"
-#define ZIPENGINE_HAVE_PATH_STATE 1
-#endif
 
 namespace platform {
 class File;
@@ -222,19 +213,7 @@ struct EngineContext {
   // ---- Results of the current entry for the caller's messages ----
   int64_t explode_bytes_used = 0;  // set by explode_entry on result 5
 
-#ifdef ZIPENGINE_HAVE_DECODER_STATE
-  decoder_state decoder;
-#else
-  // decoder_state decoder;  (decoder_state.h)
-#endif
-#ifdef ZIPENGINE_HAVE_OUTPUT_STATE
-  output_state output;
-#else
-  // output_state output;  (output_state.h)
-#endif
-#ifdef ZIPENGINE_HAVE_PATH_STATE
-  path_state path;
-#else
-  // path_state path;  (path_state.h)
-#endif
+  decoder_state decoder;  // decoders: tables, cipher keys, in-memory expansion
+  output_state output;    // extraction: output file, CRC, text conversion, disk-full state
+  path_state path;        // extraction: target root and the path being built
 };

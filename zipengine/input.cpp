@@ -9,10 +9,7 @@
 #include "messages.h"
 #include "platform/file.h"
 
-#if __has_include("traditional_crypt.h")
 #include "traditional_crypt.h"
-#define ZIPENGINE_HAVE_CRYPT 1
-#endif
 
 namespace {
 
@@ -46,14 +43,12 @@ int32_t load_next_block(EngineContext& ctx) {
 }
 
 void decrypt_buffered(EngineContext& ctx) {
-#ifdef ZIPENGINE_HAVE_CRYPT
   uint8_t* p = ctx.read_ptr;
   for (int32_t n = ctx.unread_count; n > 0; --n, ++p) {
     uint8_t plain = static_cast<uint8_t>(*p ^ crypt_decrypt_byte(ctx));
     crypt_update_keys(ctx, plain);
     *p = plain;
   }
-#endif
   ctx.buffer_decrypted = 1;
 }
 
@@ -90,7 +85,10 @@ bool refill(EngineContext& ctx) {
 }  // namespace
 
 int seek_archive(EngineContext& ctx, int64_t archive_offset) {
-  int64_t p = archive_offset + ctx.preceding_bytes;
+  return seek_physical(ctx, archive_offset + ctx.preceding_bytes);
+}
+
+int seek_physical(EngineContext& ctx, int64_t p) {
   if (p < 0) {
     message(ctx, "error [%s]:  attempt to seek before beginning of zipfile\n%s",
             display_form(ctx.current_archive).c_str(), REPORT_TEXT);

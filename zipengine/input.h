@@ -24,6 +24,10 @@ struct input_read_error {};
 // readable there).
 int seek_archive(EngineContext& ctx, int64_t archive_offset);
 
+// The same for a physical file offset (preceding bytes not added): used to
+// come back to a remembered place in the central directory.
+int seek_physical(EngineContext& ctx, int64_t file_offset);
+
 // Moves the input forward by n bytes from the current position (0, 3 or 51).
 int skip_archive_bytes(EngineContext& ctx, int64_t n);
 
