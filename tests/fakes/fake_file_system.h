@@ -10,6 +10,9 @@
 //   platform::ScopedService<platform::FileSystem> use(fs);
 //   fs.fail(fakes::FsOp::delete_file, 1, platform::Error::sharing_violation);
 //
+// Besides failing calls it can stand for a disk that fills up
+// (limit_written_bytes), a chosen amount of free space and a chosen volume.
+//
 // Files opened through the fake keep calling it for read, write, seek and
 // close, so the fake must outlive them. The UTF-16 forms count as their
 // narrow operation (delete_file_w is delete_file). A failed call never
@@ -130,6 +133,28 @@ class FakeFileSystem final : public platform::FileSystem {
     injected_ = 0;
   }
 
+  // A disk that fills up: from now on at most `bytes` more reach the disk
+  // through writes of files opened via the fake; the write that crosses the
+  // limit stores what fits and reports disk_full with that count, later ones
+  // store nothing.
+  void limit_written_bytes(uint64_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    write_limit_ = bytes;
+    limited_ = true;
+  }
+  // free_space() answers this instead of asking the disk.
+  void set_free_space(uint64_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    free_space_ = bytes;
+    free_space_set_ = true;
+  }
+  // volume_info() answers this (a FAT volume, say) instead of asking.
+  void set_volume_info(const platform::VolumeInfo& info) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    volume_ = info;
+    volume_set_ = true;
+  }
+
   // ---- Open files.
 
   Error open_read(const std::string& path, File& out) override {
@@ -154,7 +179,21 @@ class FakeFileSystem final : public platform::FileSystem {
   }
   IoResult file_write(NativeHandle h, const void* buffer, size_t n) override {
     if (Error e = check(FsOp::write, nullptr); e != Error::none) return {0, e};
-    return inner_.file_write(h, buffer, n);
+    size_t allowed = n;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (limited_ && write_limit_ < n) allowed = static_cast<size_t>(write_limit_);
+    }
+    IoResult r = allowed > 0 ? inner_.file_write(h, buffer, allowed) : IoResult{};
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (limited_) write_limit_ -= static_cast<uint64_t>(r.value);
+    if (r.ok() && allowed < n) {
+      last_was_injected_ = true;
+      last_injected_code_ = default_system_code(Error::disk_full);
+      ++injected_;
+      r.error = Error::disk_full;
+    }
+    return r;
   }
   IoResult file_seek(NativeHandle h, int64_t offset) override {
     if (Error e = check(FsOp::seek, nullptr); e != Error::none) return {0, e};
@@ -280,10 +319,24 @@ class FakeFileSystem final : public platform::FileSystem {
   }
   Error free_space(const std::string& path, uint64_t& out) override {
     if (Error e = check(FsOp::free_space, &path); e != Error::none) return e;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (free_space_set_) {
+        out = free_space_;
+        return Error::none;
+      }
+    }
     return inner_.free_space(path, out);
   }
   Error volume_info(const std::string& path, platform::VolumeInfo& out) override {
     if (Error e = check(FsOp::volume_info, &path); e != Error::none) return e;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (volume_set_) {
+        out = volume_;
+        return Error::none;
+      }
+    }
     return inner_.volume_info(path, out);
   }
   Error volume_root(const std::string& path, std::string& out) override {
@@ -356,6 +409,12 @@ class FakeFileSystem final : public platform::FileSystem {
   int injected_ = 0;
   bool last_was_injected_ = false;
   int last_injected_code_ = 0;
+  bool limited_ = false;
+  uint64_t write_limit_ = 0;
+  bool free_space_set_ = false;
+  uint64_t free_space_ = 0;
+  bool volume_set_ = false;
+  platform::VolumeInfo volume_;
 };
 
 }  // namespace fakes

@@ -136,6 +136,47 @@ TEST(FakeFileSystem, LoopOverEveryFailurePoint) {
   EXPECT_EQ(n, 4);
 }
 
+TEST(FakeFileSystem, DiskFillsUpPartWayThroughAWrite) {
+  fakes::TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  FakeFileSystem fake;
+  fake.limit_written_bytes(40000);
+  File f;
+  ASSERT_EQ(fake.create(dir / "full", f), Error::none);
+  static char block[32768];
+  EXPECT_TRUE(f.write(block, sizeof block).ok());
+  auto w = f.write(block, sizeof block);
+  EXPECT_EQ(w.error, Error::disk_full);
+  EXPECT_EQ(w.value, 40000 - 32768);  // what fitted reached the disk
+  EXPECT_EQ(fake.last_system_error(), 112);
+  w = f.write(block, 1);
+  EXPECT_EQ(w.error, Error::disk_full);
+  EXPECT_EQ(w.value, 0);
+  EXPECT_EQ(f.size().value, 40000);
+  ASSERT_EQ(f.close(), Error::none);
+}
+
+TEST(FakeFileSystem, ChosenFreeSpaceAndVolume) {
+  FakeFileSystem fake;
+  fake.set_free_space(12345);
+  platform::VolumeInfo fat;
+  fat.file_system_name = "FAT";
+  fat.max_component_length = 12;
+  fake.set_volume_info(fat);
+  std::string tmp;
+  ASSERT_EQ(fake.temp_directory(tmp), Error::none);
+  uint64_t free_bytes = 0;
+  ASSERT_EQ(fake.free_space(tmp, free_bytes), Error::none);
+  EXPECT_EQ(free_bytes, 12345u);
+  platform::VolumeInfo vi;
+  ASSERT_EQ(fake.volume_info(tmp, vi), Error::none);
+  EXPECT_EQ(vi.file_system_name, "FAT");
+  EXPECT_EQ(vi.max_component_length, 12u);
+  // A rule still wins over the chosen answer.
+  fake.fail(FsOp::free_space, 1, Error::not_found);
+  EXPECT_EQ(fake.free_space(tmp, free_bytes), Error::not_found);
+}
+
 TEST(FakeClock, RecordsSleepsWithoutSleeping) {
   fakes::FakeClock clock;
   platform::ScopedService<platform::Clock> use(clock);
