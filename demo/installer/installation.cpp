@@ -8,6 +8,8 @@
 #include "install_error.h"
 #include "platform/dialogs.h"
 #include "product_copy.h"
+#include "product_identity.h"
+#include "registration.h"
 #include "silent_xml.h"
 #include "temp_work.h"
 
@@ -24,9 +26,8 @@ std::optional<std::string> environment(const char* name) {
   return std::string(value);
 }
 
-fs::path choose_install_dir(const InstallerOptions& o, InstallLog& log) {
+fs::path choose_install_dir(const InstallerOptions& o, const SilentAnswers& answers, InstallLog& log) {
   if (o.silent_xml) {
-    const SilentAnswers answers = read_silent_xml(*o.silent_xml);
     if (!answers.install_dir) {
       throw InstallError(EXIT_BAD_ANSWER_FILE, "the answer file " + *o.silent_xml + " cannot be used: " + *answers.error);
     }
@@ -109,15 +110,43 @@ int run_installation(const InstallerOptions& o, InstallLog& log) {
     if (o.error) throw InstallError(EXIT_BAD_ARGUMENTS, *o.error);
     for (const std::string& a : o.ignored) log.info("Ignoring the argument " + a);
 
-    fs::path target = choose_install_dir(o, log);
+    const SilentAnswers answers = o.silent_xml ? read_silent_xml(*o.silent_xml) : SilentAnswers{};
+    fs::path target = choose_install_dir(o, answers, log);
     if (!o.silent_xml && o.mode == InstallMode::console) target = ask_on_console(target);
     if (!o.silent_xml && o.mode == InstallMode::graphical) ask_in_dialog(target);
+    target.make_preferred();
     check_install_target(target);
+    const ProductIdentity id;
+    if (o.uninstaller) {
+      const std::string problem = record_problem(id, target);
+      if (!problem.empty()) {
+        throw InstallError(EXIT_BAD_TARGET, "the uninstaller could not be told about " + target.string() + ": " + problem);
+      }
+      if (!fs::is_regular_file(*o.uninstaller)) {
+        throw InstallError(EXIT_COPY_FAILED, "the uninstaller " + *o.uninstaller + " is missing");
+      }
+    }
 
     log.info("Installing into " + target.string());
     const CopyReport copied = copy_product(fs::path(o.product_dir), target);
     log.info("Copied " + std::to_string(copied.files) + " files in " + std::to_string(copied.directories) +
              " directories (" + std::to_string(copied.bytes) + " bytes)");
+    if (o.uninstaller) {
+      try {
+        Registration registration(id, log);
+        RegistrationOptions r;
+        r.uninstaller = *o.uninstaller;
+        r.target = target;
+        if (answers.programs_folder) r.programs_folder = fs::path(*answers.programs_folder);
+        registration.run(r);
+        registration.commit();
+      } catch (const InstallError&) {
+        remove_created(copied);  // the registration has undone itself
+        throw;
+      }
+    } else {
+      log.info("No uninstaller given (-uninstaller=): the product is not registered");
+    }
 
     leave_scratch(o, target, log);
     log.info(std::string(PRODUCT_NAME) + " is installed in " + target.string());

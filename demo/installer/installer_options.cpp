@@ -50,6 +50,8 @@ InstallerOptions parse_arguments(int argc, const char* const* argv) {
       if (o.silent_xml->empty()) o.error = "-silent_xml= needs a file name";
     } else if (starts_with(a, "-Djava.io.tmpdir=")) {
       o.temp_dir = unquote(a.substr(17));
+    } else if (starts_with(a, "-uninstaller=")) {
+      o.uninstaller = unquote(a.substr(13));
     } else if (starts_with(a, "-product=")) {
       o.product_dir = unquote(a.substr(9));
     } else {

@@ -19,6 +19,7 @@ struct InstallerOptions {
   std::optional<std::string> silent_xml;
   std::optional<std::string> temp_dir;   // from -Djava.io.tmpdir=
   std::string product_dir = "product";   // from -product=, relative to the current directory
+  std::optional<std::string> uninstaller;  // from -uninstaller=: the shipped uninstaller to place
   std::vector<std::string> ignored;      // arguments meant for someone else
   std::optional<std::string> error;      // a malformed option of ours
 };

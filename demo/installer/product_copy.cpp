@@ -30,6 +30,11 @@ struct Rollback {
 
 }  // namespace
 
+void remove_created(const CopyReport& report) {
+  std::error_code ec;
+  for (auto it = report.created.rbegin(); it != report.created.rend(); ++it) fs::remove(*it, ec);
+}
+
 void check_install_target(const fs::path& target) {
   const std::string shown = target.string();
   if (!target.is_absolute()) {
@@ -111,6 +116,7 @@ CopyReport copy_product(const fs::path& product, const fs::path& target) {
   if (!mark) throw InstallError(EXIT_COPY_FAILED, "cannot write " + marker.string());
   if (!marker_existed) rollback.created.push_back(marker);
   rollback.done = true;
+  report.created = rollback.created;
   return report;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace qelinst {
 
@@ -17,7 +18,11 @@ struct CopyReport {
   size_t files = 0;
   size_t directories = 0;
   uint64_t bytes = 0;
+  std::vector<std::filesystem::path> created;  // in creation order
 };
+
+// Removes what a copy created (newest first), for a failure after the copy.
+void remove_created(const CopyReport& report);
 
 // Refuses (InstallError) a target that is relative, a root, the home
 // directory, a file, or a non-empty directory without the marker.

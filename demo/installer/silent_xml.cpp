@@ -69,31 +69,44 @@ bool decode_entities(const std::string& in, std::string& out) {
   return true;
 }
 
+// The text of the first <name> element: nothing with `error` empty when it
+// is absent, nothing with `error` set when it is unusable.
+std::optional<std::string> element_text(const std::string& document, const std::string& name, std::string& error) {
+  const std::string open = "<" + name + ">", close = "</" + name + ">";
+  const size_t start = document.find(open);
+  if (start == std::string::npos) return std::nullopt;
+  const size_t value = start + open.size();
+  const size_t end = document.find(close, value);
+  if (end == std::string::npos) {
+    error = "its " + open + " element is not closed";
+    return std::nullopt;
+  }
+  const std::string raw = trim(document.substr(value, end - value));
+  std::string text;
+  if (raw.find('<') != std::string::npos) {
+    error = "its " + open + " element holds markup instead of a path";
+  } else if (!decode_entities(raw, text)) {
+    error = "its " + open + " element holds an unknown or malformed entity";
+  } else if (text.empty()) {
+    error = "its " + open + " element is empty";
+  } else {
+    return text;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 SilentAnswers parse_silent_xml(const std::string& document) {
   SilentAnswers a;
-  const std::string open = "<installdir>", close = "</installdir>";
-  const size_t start = document.find(open);
-  if (start == std::string::npos) {
-    a.error = "it has no <installdir> element";
-    return a;
-  }
-  const size_t value = start + open.size();
-  const size_t end = document.find(close, value);
-  if (end == std::string::npos) {
-    a.error = "its <installdir> element is not closed";
-    return a;
-  }
-  std::string text;
-  if (!decode_entities(trim(document.substr(value, end - value)), text)) {
-    a.error = "its <installdir> element holds an unknown or malformed entity";
-  } else if (text.empty()) {
-    a.error = "its <installdir> element is empty";
-  } else if (text.find('<') != std::string::npos && document.substr(value, end - value).find('<') != std::string::npos) {
-    a.error = "its <installdir> element holds markup instead of a path";
-  } else {
-    a.install_dir = text;
+  std::string error;
+  a.install_dir = element_text(document, "installdir", error);
+  if (!a.install_dir && error.empty()) error = "it has no <installdir> element";
+  if (error.empty()) a.programs_folder = element_text(document, "programsfolder", error);
+  if (!error.empty()) {
+    a.install_dir.reset();
+    a.programs_folder.reset();
+    a.error = error;
   }
   return a;
 }
