@@ -1,7 +1,8 @@
 // How the POSIX backend realises Windows behaviour: symbolic links are
 // removed, never followed; Unix modes are applied less the umask; volume
 // names come from statfs; code page 437 round-trips through UTF-8 as ANSI;
-// the temporary directory honours TMPDIR; EINTR never reaches callers.
+// the temporary directory honours TMPDIR; EINTR never reaches callers; TZ is
+// dropped so local time is the system's, as on Windows.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -17,6 +18,7 @@
 #include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/local_time.h"
 
 using platform::Error;
 using platform::File;
@@ -217,5 +219,26 @@ TEST(PosixBackend, FileSizeLimitIsADiskFullWrite) {
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(PosixBackend, LocalTimeIgnoresTzVariable) {
+  // In a child, so that the one-time removal of TZ happens here.
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::setenv("TZ", "XYZ-7", 1);  // a zone seven hours east, were it used
+    platform::BrokenDownTime b;
+    if (!platform::local_time().to_local(1719835200, b)) ::_exit(10);
+    if (::getenv("TZ") != nullptr) ::_exit(11);
+    // What the system zone says for the same instant.
+    time_t t = 1719835200;
+    struct tm tm {};
+    ::localtime_r(&t, &tm);
+    if (b.hour != tm.tm_hour || b.day != tm.tm_mday) ::_exit(12);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
