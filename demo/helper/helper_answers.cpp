@@ -74,7 +74,7 @@ uint32_t Answer(const char* name, const char* argument) {
   if (it != config.answers.end() && !it->second.empty())
     result = it->second[n < it->second.size() ? n : it->second.size() - 1];
   if (!config.log.empty()) {
-    if (FILE* log = std::fopen(config.log.c_str(), "a")) {
+    if (FILE* log = std::fopen(config.log.c_str(), "ab")) {
       if (argument)
         std::fprintf(log, "%s(\"%s\") = %u\n", name, argument, static_cast<unsigned>(result));
       else

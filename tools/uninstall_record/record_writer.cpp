@@ -9,6 +9,9 @@
 namespace uninstall_record {
 namespace {
 
+// The offset field has 32 bits.
+constexpr uint64_t kMaxOffset = 0xFFFFFFFFu;
+
 constexpr const char* kFieldNames[kFieldCount] = {
     "ProductName",  "InstallDir",  "PublicJreDir", "VersionMajor", "VersionMinor",    "VersionMicro",
     "VersionUpdate", "FullVersion", "IsJre",        "Integrated",   "StartMenuFolder", "UninstallKey",
@@ -85,7 +88,8 @@ bool AppendRecord(std::string_view image, const Record& record, bool replace, st
     }
     image = image.substr(0, static_cast<size_t>(old));
   }
-  if (image.size() > 0xFFFFFFFFull) {
+  const uint64_t size = image.size();
+  if (size > kMaxOffset) {
     error = "the program is larger than 4 GiB; the record's offset has 32 bits";
     return false;
   }
