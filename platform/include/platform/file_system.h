@@ -149,7 +149,10 @@ class FileSystem {
 
   // ---- Paths.
 
+  // The process's current directory, without a trailing separator (except
+  // at a root).
   virtual Error current_directory(std::string& out) = 0;
+  // Makes `path` the current directory (not_found when it does not exist).
   virtual Error set_current_directory(const std::string& path) = 0;
   // Absolute form of a path (GetFullPathNameA): resolved against the current
   // directory, "." and ".." removed textually, repeated separators merged;
@@ -168,7 +171,8 @@ class FileSystem {
                                  std::string& out) = 0;
   // Bytes available to the caller on the volume holding `path`.
   virtual Error free_space(const std::string& path, uint64_t& out) = 0;
-  // Information about the volume holding `path` (which must exist).
+  // Information about the volume holding `path`. The path need not exist
+  // yet (Win32 asks the volume's root; POSIX its nearest existing parent).
   virtual Error volume_info(const std::string& path, VolumeInfo& out) = 0;
   // The root directory of the volume holding `path`, ending with the
   // separator ("C:\", "\\server\share\"; POSIX: the mount point, "/" ...).
