@@ -1,6 +1,7 @@
 // POSIX backend of platform/process.h: posix_spawn, waitpid, setpriority.
 #include "platform/process.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -112,6 +113,11 @@ class PosixProcess final : public Process {
  public:
   Error start(const std::string& command_line, const std::string& directory,
               ChildProcess& out) override {
+    return start_with_streams(command_line, directory, ChildStreams{}, out);
+  }
+
+  Error start_with_streams(const std::string& command_line, const std::string& directory,
+                           const ChildStreams& streams, ChildProcess& out) override {
     out = ChildProcess{};
     std::vector<std::string> args = SplitAsCreateProcess(command_line, directory);
     if (args.empty()) {
@@ -126,6 +132,17 @@ class PosixProcess final : public Process {
     posix_spawn_file_actions_init(&actions);
     // Only the standard streams reach the child, as without handle
     // inheritance on Windows.
+    if (!streams.input.empty()) posix_spawn_file_actions_addopen(&actions, 0, streams.input.c_str(), O_RDONLY, 0);
+    if (!streams.output.empty()) {
+      posix_spawn_file_actions_addopen(&actions, 1, streams.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    if (!streams.error.empty()) {
+      if (streams.error == streams.output) {
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+      } else {
+        posix_spawn_file_actions_addopen(&actions, 2, streams.error.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      }
+    }
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     posix_spawnattr_t attr;

@@ -26,20 +26,57 @@ int ErrnoOf(Error e) {
 class Win32Process final : public Process {
  public:
   Error start(const std::string& command_line, const std::string& directory, ChildProcess& out) override {
+    return start_with_streams(command_line, directory, ChildStreams{}, out);
+  }
+
+  Error start_with_streams(const std::string& command_line, const std::string& directory,
+                           const ChildStreams& streams, ChildProcess& out) override {
     out = ChildProcess{};
+    SECURITY_ATTRIBUTES inherit;
+    inherit.nLength = sizeof inherit;
+    inherit.lpSecurityDescriptor = nullptr;
+    inherit.bInheritHandle = TRUE;
+    HANDLE in = INVALID_HANDLE_VALUE, o = INVALID_HANDLE_VALUE, e = INVALID_HANDLE_VALUE;
+    const bool redirect = !streams.input.empty() || !streams.output.empty() || !streams.error.empty();
+    if (redirect) {
+      in = streams.input.empty() ? GetStdHandle(STD_INPUT_HANDLE)
+                                 : CreateFileA(streams.input.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
+                                               OPEN_EXISTING, 0, nullptr);
+      o = streams.output.empty() ? GetStdHandle(STD_OUTPUT_HANDLE)
+                                 : CreateFileA(streams.output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                               CREATE_ALWAYS, 0, nullptr);
+      e = streams.error.empty() ? GetStdHandle(STD_ERROR_HANDLE)
+          : streams.error == streams.output ? o
+                                            : CreateFileA(streams.error.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                          &inherit, CREATE_ALWAYS, 0, nullptr);
+    }
     // CreateProcessA may write into the command line: a copy of our own.
     std::vector<char> line(command_line.begin(), command_line.end());
     line.push_back('\0');
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
+    if (redirect) {
+      startup.dwFlags = STARTF_USESTDHANDLES;
+      startup.hStdInput = in;
+      startup.hStdOutput = o;
+      startup.hStdError = e;
+    }
     PROCESS_INFORMATION info;
     ZeroMemory(&info, sizeof info);
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
-      Error e = win32::error_from_win32(GetLastError());
-      errno = ErrnoOf(e);
-      return e;
+    const BOOL made = CreateProcessA(nullptr, line.data(), nullptr, nullptr, redirect ? TRUE : FALSE, 0, nullptr,
+                                     directory.empty() ? nullptr : directory.c_str(), &startup, &info);
+    const DWORD code = GetLastError();
+    if (redirect) {
+      // Only the files opened here are ours to close.
+      if (!streams.input.empty() && in != INVALID_HANDLE_VALUE) CloseHandle(in);
+      if (!streams.output.empty() && o != INVALID_HANDLE_VALUE) CloseHandle(o);
+      if (!streams.error.empty() && streams.error != streams.output && e != INVALID_HANDLE_VALUE) CloseHandle(e);
+    }
+    if (!made) {
+      Error err = win32::error_from_win32(code);
+      errno = ErrnoOf(err);
+      return err;
     }
     CloseHandle(info.hThread);
     out.handle = reinterpret_cast<intptr_t>(info.hProcess);

@@ -26,6 +26,12 @@ int RunAsChild(const char* out, int argc, char** argv) {
   platform::native<platform::FileSystem>().current_directory(cwd);
   file << cwd << "\n";
   for (int i = 1; i < argc; ++i) file << argv[i] << "\n";
+  // A file the installer expects to find (relative to its directory).
+  if (const char* check = std::getenv("QEL_CHILD_CHECK")) {
+    platform::FileStatus st;
+    platform::native<platform::FileSystem>().status(check, st);
+    file << (st.kind == platform::FileKind::missing ? "check:missing" : "check:present") << "\n";
+  }
   file.close();
   const char* code = std::getenv("QEL_CHILD_EXIT");
   return code ? std::atoi(code) : 0;

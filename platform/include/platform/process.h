@@ -21,6 +21,13 @@ struct ChildProcess {
   bool running() const { return handle != -1; }
 };
 
+// Files for a child's standard streams; an empty path keeps the caller's.
+struct ChildStreams {
+  std::string input;   // opened for reading
+  std::string output;  // created or truncated
+  std::string error;   // created or truncated; may equal `output`
+};
+
 enum class PriorityClass { idle, below_normal, normal, above_normal, high, realtime };
 enum class ThreadPriority { idle, lowest, below_normal, normal, above_normal, highest, time_critical };
 
@@ -33,6 +40,9 @@ class Process {
   // a message from the C runtime's error text describes it.
   virtual Error start(const std::string& command_line, const std::string& directory,
                       ChildProcess& out) = 0;
+  // The same with the child's standard streams led to files.
+  virtual Error start_with_streams(const std::string& command_line, const std::string& directory,
+                                   const ChildStreams& streams, ChildProcess& out) = 0;
   // Waits without a time limit for the child to end and closes it.
   // `exit_code`: its exit code; on POSIX a child ended by signal N gives
   // 128 + N.

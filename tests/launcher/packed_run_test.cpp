@@ -1,0 +1,170 @@
+// Whole runs of a packed setupstub in console and silent mode, as real
+// processes: the texts, the exit code of each situation of the table, the
+// installer started in the extraction directory, and the clean-up after.
+#include "child_process.h"
+#include "launcher_test_support.h"
+#include "packed_installer.h"
+#include "platform/environment.h"
+
+using launcher_test::Exists;
+using launcher_test::LauncherTest;
+using launcher_test::PackInstaller;
+using launcher_test::ReadFile;
+using launcher_test::RunProgram;
+using launcher_test::Sep;
+using launcher_test::WriteFile;
+using launcher_test::ZipMember;
+
+class PackedRun : public LauncherTest {
+ protected:
+  void SetUp() override {
+    LauncherTest::SetUp();
+    base_ = Path("base");
+    MakeDir(base_);
+    report_ = Path("report.txt");
+    auto& env = platform::native<platform::Environment>();
+    env.set("QEL_CHILD_OUT", report_);
+    env.set("QEL_CHILD_EXIT", "3");
+  }
+  void TearDown() override {
+    auto& env = platform::native<platform::Environment>();
+    env.set("QEL_CHILD_OUT", std::nullopt);
+    env.set("QEL_CHILD_EXIT", std::nullopt);
+    LauncherTest::TearDown();
+  }
+  // AUTORUN.INF whose commands start this test binary as the installer.
+  std::string Autorun() const {
+    const std::string self = "\"" + launcher_test::SelfPath() + "\"";
+    return "[autorun]\r\nOPEN=" + self + " -gui M\r\nCONSOLE=" + self + " -con M\r\nSILENT=" + self +
+           " -sil M\r\n";
+  }
+  std::vector<std::string> Report() const {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFile(report_));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  // No sfx directory is left under the base.
+  void ExpectBaseHoldsOnly(const std::vector<std::string>& names) {
+    std::vector<platform::DirectoryEntry> entries;
+    platform::native<platform::FileSystem>().list_directory(base_, entries);
+    std::vector<std::string> seen;
+    for (auto& e : entries) {
+      if (e.name != "." && e.name != "..") seen.push_back(e.name);
+    }
+    EXPECT_EQ(seen, names);
+  }
+
+  std::string base_, report_;
+};
+
+TEST_F(PackedRun, SilentRunStartsTheInstallerInTheExtractionDirectoryAndGivesItsExitCode) {
+  const std::string stub = Path("setup.exe");
+  PackInstaller(stub, {{"AUTORUN.INF", Autorun(), ""}, {"data/", "", ""}, {"data/file.txt", "hello", ""}});
+  WriteFile(Path("leftover.txt"), "l");
+  WriteFile(base_ + Sep() + "to_be_deleted", Path("leftover.txt") + "\r\n");
+  auto r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + base_, "-Dfoo=1", "-log=x.log"}, dir_.path());
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  EXPECT_EQ(r.out, "Extracting " + std::string(100, '.') + " Done\n");
+  EXPECT_EQ(r.err, "");
+  std::vector<std::string> seen = Report();
+  ASSERT_EQ(seen.size(), 7u);
+  EXPECT_EQ(seen[0].rfind(base_ + Sep() + "sfx", 0), 0u) << seen[0];
+  EXPECT_EQ(seen[1], "-Djava.io.tmpdir=" + base_);
+  EXPECT_EQ(seen[2], "-Dfoo=1");
+  EXPECT_EQ(seen[3], "-sil");
+  EXPECT_EQ(seen[4], "M");
+  EXPECT_EQ(seen[5], "-mode=silent");
+  EXPECT_EQ(seen[6], "-log=" + dir_.path() + Sep() + "x.log");
+  EXPECT_FALSE(Exists(seen[0]));  // the extraction directory is gone
+  EXPECT_FALSE(Exists(Path("leftover.txt")));
+  ExpectBaseHoldsOnly({});
+}
+
+TEST_F(PackedRun, ConsolePromptTakesLowerCaseExitAsADirectoryThenAnExistingOne) {
+  const std::string stub = Path("setup.exe");
+  PackInstaller(stub, {{"AUTORUN.INF", Autorun(), ""}});
+  const std::string missing = Path("missing");
+  auto r = RunProgram(stub, {"-mode=console", "-Djava.io.tmpdir=" + missing}, dir_.path(),
+                      "exit\n" + base_ + "\nk");
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  EXPECT_EQ(r.err, "The directory \"" + missing + "\" does not exist. \n" +
+                       "The directory \"exit\" does not exist. \n");
+  EXPECT_EQ(r.out, "Please input another directory or [Exit]:Please input another directory or [Exit]:Extracting " +
+                       std::string(100, '.') + " Done\n\n...Finish installation. Press any key to close this window...\n");
+  ASSERT_FALSE(Report().empty());
+  EXPECT_EQ(Report()[1], "-Djava.io.tmpdir=" + base_);
+  EXPECT_EQ(Report()[2], "-con");
+}
+
+TEST_F(PackedRun, ConsolePromptExitEndsWithTheSetUpMessageAndExitCodeZero) {
+  const std::string stub = Path("setup.exe");
+  PackInstaller(stub, {{"AUTORUN.INF", Autorun(), ""}});
+  auto r = RunProgram(stub, {"-mode=console", "-Djava.io.tmpdir="}, dir_.path(), "Exit\n");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, "The directory \"\" does not exist. \n**** Could not setup the extraction directory.\n");
+  EXPECT_FALSE(Exists(report_));
+  // Input that ends at the prompt ends the run the same way, in silent mode
+  // nothing is asked at all.
+  r = RunProgram(stub, {"-mode=console", "-Djava.io.tmpdir=" + Path("missing")}, dir_.path(), "");
+  EXPECT_EQ(r.exit_code, 0);
+  r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + Path("missing")}, dir_.path(), "");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "**** Could not setup the extraction directory.\n");
+}
+
+TEST_F(PackedRun, MissingLaunchKeyGivesMinusOne) {
+  const std::string stub = Path("setup.exe");
+  // LF line ends: no key has a carriage return after it.
+  PackInstaller(stub, {{"AUTORUN.INF", "[autorun]\nSILENT=x\n", ""}});
+  auto r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + base_}, dir_.path());
+  EXPECT_EQ(r.exit_code, launcher_test::MinusOneExit());
+  EXPECT_EQ(r.err, "**** Could not locate the launcher command.\n");
+  ExpectBaseHoldsOnly({});
+}
+
+TEST_F(PackedRun, InstallerThatCannotStartGivesMinusOne) {
+  const std::string stub = Path("setup.exe");
+  PackInstaller(stub, {{"AUTORUN.INF", "SILENT=no-such-program-qel -x\r\n", ""}});
+  auto r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + base_}, dir_.path());
+  EXPECT_EQ(r.exit_code, launcher_test::MinusOneExit());
+  EXPECT_EQ(r.err.rfind("**** Could not launch the installer. Error: ", 0), 0u) << r.err;
+}
+
+TEST_F(PackedRun, CorruptOrMissingPayloadGivesTheEnginesCode) {
+  const std::string stub = Path("setup.exe");
+  // No payload at all.
+  WriteFile(stub, ReadFile(launcher_test::SetupstubPath()));
+  platform::native<platform::FileSystem>().set_unix_mode(stub, 0755);
+  auto r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + base_}, dir_.path());
+  EXPECT_NE(r.exit_code, 0);
+  EXPECT_EQ(r.err, "**** Could not obtain archive information since it is corrupted. Error code = " +
+                       std::to_string(r.exit_code) + "\n");
+  // A member whose data fails its check: listing passes, extraction fails.
+  PackInstaller(stub, {{"AUTORUN.INF", Autorun(), ""}, {"bad.bin", "abcdef", "\xff\xff\xff\xff"}});
+  r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + base_}, dir_.path());
+  EXPECT_NE(r.exit_code, 0);
+  EXPECT_NE(r.err.find("**** Could not extract the archive since it is corrupted. Error code = " +
+                       std::to_string(r.exit_code) + "\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(Exists(report_));
+  ExpectBaseHoldsOnly({});
+}
+
+TEST_F(PackedRun, NestedArchivesAreExtractedBeforeTheInstallerStarts) {
+  const std::string stub = Path("setup.exe");
+  const std::string nested = launcher_test::MakeZip({{"bin/", "", ""}, {"bin/runtime.txt", "rt", ""}});
+  platform::native<platform::Environment>().set("QEL_CHILD_CHECK", "rt" + std::string(1, Sep()) + "bin" +
+                                                                        std::string(1, Sep()) + "runtime.txt");
+  PackInstaller(stub, {{"AUTORUN.INF", Autorun() + "UNZIP=one.zip,,two.zip\r\nUNZIPTO=rt\r\n", ""},
+                       {"one.zip", nested, ""},
+                       {"rt/", "", ""}});
+  auto r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + base_}, dir_.path());
+  platform::native<platform::Environment>().set("QEL_CHILD_CHECK", std::nullopt);
+  EXPECT_EQ(r.exit_code, 3) << r.err;  // the missing two.zip is no reason to stop
+  std::vector<std::string> seen = Report();
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), "check:present");
+}
