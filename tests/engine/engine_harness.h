@@ -61,6 +61,7 @@ struct zip_entry {
 struct zip_layout {
   std::string prefix;             // bytes in front of the archive (an executable, say)
   bool offsets_from_file_start = false;
+  bool local_offsets_absolute = false;  // local header offsets count from the file start regardless
   std::string comment;
   int32_t central_size_delta = 0;  // added to the stored central-directory size
   int32_t total_entries_override = -1;
@@ -75,7 +76,7 @@ inline std::string build_zip(const std::vector<zip_entry>& entries, const zip_la
   for (const zip_entry& e : entries) {
     const std::string& plain = e.plain_given ? e.plain : e.data;
     uint32_t crc = e.crc_given ? e.crc : crc32_of(plain);
-    offsets.push_back(static_cast<uint32_t>(out.size()) - base);
+    offsets.push_back(static_cast<uint32_t>(out.size()) - (layout.local_offsets_absolute ? 0 : base));
     const std::string& lname = e.local_name.empty() ? e.name : e.local_name;
     out += std::string("PK\3\4", 4);
     out.push_back(static_cast<char>(e.needed_version));

@@ -27,6 +27,7 @@ def source_tree(root):
         'bin/zeros.bin': bytes(70000),
         'empty.txt': b'',
         'docs/notes.txt': b'line one\r\nline two\rline three\n',
+        'docs/words.txt': b' '.join(b'word%d' % (i % 97) for i in range(1500)),
     }
     for name, data in files.items():
         p = os.path.join(root, name)
@@ -58,6 +59,70 @@ def write_expected(zip_path):
                 info.filename, info.file_size, info.compress_size, '%08x' % info.CRC,
                 info.compress_type, info.flag_bits, y, mo, d, h, mi, s,
                 extended_mtime(info.extra)]) + '\n')
+
+
+def patch_crc(zip_path, entry_name, new_crc_low_byte=None, new_crc=None):
+    """Changes the stored CRC-32 of one entry in its local header and its
+    central-directory entry (data descriptors are left alone)."""
+    data = bytearray(open(zip_path, 'rb').read())
+    with zipfile.ZipFile(zip_path) as z:
+        info = z.getinfo(entry_name)
+        local = info.header_offset
+    crc = info.CRC
+    if new_crc is None:
+        new_crc = (crc & ~0xFF) | new_crc_low_byte
+    struct.pack_into('<I', data, local + 14, new_crc)
+    i = 0
+    while True:
+        i = data.find(b'PK\x01\x02', i)
+        if i < 0:
+            break
+        n = struct.unpack_from('<H', data, i + 28)[0]
+        if data[i + 46:i + 46 + n].decode('cp437') == entry_name:
+            struct.pack_into('<I', data, i + 16, new_crc)
+        i += 4
+    open(zip_path, 'wb').write(bytes(data))
+
+
+def make_test_archives(out, tree, names):
+    """Archives for the test path: a bad CRC, encryption, unsupported methods."""
+    p = os.path.join(out, 'bad_crc.zip')
+    when = (2022, 1, 2, 3, 4, 6)
+    with zipfile.ZipFile(p, 'w') as z:
+        z.writestr(zipfile.ZipInfo('good.txt', when), b'all fine\n' * 50, compress_type=zipfile.ZIP_DEFLATED)
+        z.writestr(zipfile.ZipInfo('broken.txt', when), b'this one is damaged\n' * 50,
+                   compress_type=zipfile.ZIP_DEFLATED)
+        z.writestr(zipfile.ZipInfo('stored.bin', when), bytes(range(256)) * 4)
+    patch_crc(p, 'broken.txt', new_crc=0x12345678)
+    write_expected(p)
+    if have('7zz'):
+        p = os.path.join(out, 'encrypted.zip')
+        if os.path.exists(p):
+            os.remove(p)
+        subprocess.run(['7zz', 'a', '-tzip', '-bd', '-bso0', '-psecret', '-mem=ZipCrypto', p,
+                        'readme.txt', 'docs/notes.txt', 'empty.txt'], cwd=tree, check=True)
+        write_expected(p)
+        p2 = os.path.join(out, 'encrypted_bad_crc.zip')
+        shutil.copy(p, p2)
+        # The low byte is not part of the password check.
+        with zipfile.ZipFile(p2) as z:
+            crc = z.getinfo('readme.txt').CRC
+        patch_crc(p2, 'readme.txt', new_crc_low_byte=(crc & 0xFF) ^ 0x5A)
+        write_expected(p2)
+        p = os.path.join(out, 'methods.zip')
+        if os.path.exists(p):
+            os.remove(p)
+        for method, name in (('Deflate', 'readme.txt'), ('Deflate64', 'bin/zeros.bin'), ('BZip2', 'docs/words.txt')):
+            subprocess.run(['7zz', 'a', '-tzip', '-bd', '-bso0', '-mm=' + method, p, name], cwd=tree, check=True)
+        write_expected(p)
+    if have('bsdtar'):
+        p = os.path.join(out, 'encrypted_bsdtar.zip')
+        if os.path.exists(p):
+            os.remove(p)
+        subprocess.run(['bsdtar', '--format', 'zip', '--options', 'zip:encryption=zipcrypt',
+                        '--passphrase', 'secret', '-cf', p, 'readme.txt', 'bin/data.bin'],
+                       cwd=tree, check=True)
+        write_expected(p)
 
 
 def have(tool):
@@ -97,6 +162,7 @@ def main(out):
                 os.remove(p)
             subprocess.run(['7zz', 'a', '-tzip', '-bd', '-bso0', p] + names, cwd=tree, check=True)
             write_expected(p)
+        make_test_archives(out, tree, names)
     finally:
         shutil.rmtree(work)
 
