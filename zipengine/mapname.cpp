@@ -322,7 +322,7 @@ int mapname(EngineContext& ctx, int renamed) {
     for (char& c : work)
       if (c == '\\') c = '/';
     if (!work.empty() && work[0] == '/') {
-      prefix = "/";
+      prefix.push_back('/');
       start = 1;
       ps.absolute_new_name = true;
     } else if (is_drive_prefix(work, 0)) {
