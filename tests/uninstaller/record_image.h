@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 // The twelve fields in record order, with a non-integrated JRE as default.
 struct RecordFields {
   std::string product = "Qel Tarvik Test JRE 1.4.2_02";
@@ -54,14 +56,18 @@ inline void WriteFileBytes(const std::string& path, const std::string& bytes, bo
   if (executable) ::chmod(path.c_str(), 0755);
 }
 
-// The built program (CTest passes QEL_BINARY_DIR; the default is the
-// tree's usual build folder).
+// The built program, as the build names it.
 inline std::string BuiltUninstaller() {
-  const char* bin = std::getenv("QEL_BINARY_DIR");
-  return std::string(bin ? bin : "build/uninstaller") + "/uninstaller/uninstall";
+#ifdef QEL_UNINSTALL_PROGRAM
+  return QEL_UNINSTALL_PROGRAM;
+#else
+  return "uninstall";
+#endif
 }
 
 // Writes a copy of the program carrying the record at `path`.
 inline void WriteUninstaller(const std::string& path, const RecordFields& fields) {
-  WriteFileBytes(path, AppendRecord(ReadFileBytes(BuiltUninstaller()), fields.Text()), true);
+  std::string program = ReadFileBytes(BuiltUninstaller());
+  ASSERT_FALSE(program.empty()) << "no program at " << BuiltUninstaller();
+  WriteFileBytes(path, AppendRecord(program, fields.Text()), true);
 }
