@@ -3,7 +3,8 @@
 #include <string>
 
 #include "jar_association.h"
-#include "temp_store.h"
+#include "platform/file_system.h"
+#include "registry_fixture.h"
 
 using platform::RegistryKey;
 using platform::RegistryRoot;
@@ -11,7 +12,7 @@ using platform::RegistryValue;
 
 namespace {
 
-class JarAssociation : public TempStore {
+class JarAssociation : public RegistryTest {
  protected:
   void Associate(const std::string& command) {
     RegistryKey jar = make(RegistryRoot::classes_root, ".jar");
@@ -38,7 +39,8 @@ class JarAssociation : public TempStore {
 TEST_F(JarAssociation, OwnJavawInAnyCaseRemovesAllFiveKeys) {
   const std::string dir = "/opt/Tarvik-1.4.2_02";
   Associate(ProductJavawCommand("/OPT/tarvik-1.4.2_02") + " -jar \"%1\" %*");
-  EXPECT_EQ(ProductJavawCommand(dir), "\"/opt/Tarvik-1.4.2_02/bin/javaw.exe\"");
+  const std::string sep(1, platform::file_system().path_separator());
+  EXPECT_EQ(ProductJavawCommand(dir), "\"/opt/Tarvik-1.4.2_02" + sep + "bin" + sep + "javaw.exe\"");
   RemoveJarAssociation(dir);
   EXPECT_TRUE(Gone());
 }

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "registry_cleanup.h"
-#include "temp_store.h"
+#include "registry_fixture.h"
 
 using platform::Error;
 using platform::RegistryAccess;
@@ -32,7 +32,7 @@ UninstallInfo Jre142_02() {
   return info;
 }
 
-class RegistryCleanup : public TempStore {
+class RegistryCleanup : public RegistryTest {
  protected:
   // A version key as an installer leaves it: values and a subkey.
   void RegisterVersion(const std::string& vendor, const std::string& version) {
@@ -163,17 +163,17 @@ TEST_F(RegistryCleanup, KitUsesTheDevelopmentKitVendorKey) {
 }
 
 TEST_F(RegistryCleanup, DeleteAndCopyWholeTrees) {
-  RegisterVersion("SOFTWARE\\Src", "a");
-  RegisterVersion("SOFTWARE\\Src\\a\\MSI", "deeper");
+  RegisterVersion(kScratch + "\\Src", "a");
+  RegisterVersion(kScratch + "\\Src\\a\\MSI", "deeper");
   RegistryKey src, dst_parent;
-  ASSERT_EQ(reg().open_key(hklm(), "SOFTWARE\\Src", RegistryAccess::read, src), Error::none);
-  dst_parent = make("SOFTWARE\\Dst");
+  ASSERT_EQ(reg().open_key(hklm(), kScratch + "\\Src", RegistryAccess::read, src), Error::none);
+  dst_parent = make(kScratch + "\\Dst");
   ASSERT_EQ(CopyKeyTree(src, dst_parent, "Copy"), Error::none);
-  ExpectSameTree("SOFTWARE\\Src", "SOFTWARE\\Dst\\Copy");
+  ExpectSameTree(kScratch + "\\Src", kScratch + "\\Dst\\Copy");
 
-  RegistryKey software = make("SOFTWARE");
-  EXPECT_EQ(DeleteKeyTree(software, "src"), Error::none);
-  EXPECT_FALSE(exists("SOFTWARE\\Src"));
-  EXPECT_TRUE(exists("SOFTWARE\\Dst\\Copy\\a\\MSI\\deeper\\MSI"));
-  EXPECT_EQ(DeleteKeyTree(software, "Src"), Error::not_found);
+  RegistryKey scratch = make(kScratch);
+  EXPECT_EQ(DeleteKeyTree(scratch, "src"), Error::none);
+  EXPECT_FALSE(exists(kScratch + "\\Src"));
+  EXPECT_TRUE(exists(kScratch + "\\Dst\\Copy\\a\\MSI\\deeper\\MSI"));
+  EXPECT_EQ(DeleteKeyTree(scratch, "Src"), Error::not_found);
 }

@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "temp_store.h"
+#include "store_fixture.h"
 
 using platform::Error;
 using platform::RegistryKey;

@@ -6,9 +6,10 @@
 // export text format (see docs/porting.md), named by QEL_REGISTRY.
 //
 // Key and value names compare without regard to ASCII letter case and keep
-// the case they were created with. Subkeys enumerate in sorted order, values
-// in the order they were first set. Out-values are valid only when the
-// result is Error::none.
+// the case they were created with. Subkeys enumerate in sorted order; values
+// in an order of the backend's (the POSIX store: the order they were first
+// set; Windows promises none). Out-values are valid only when the result is
+// Error::none.
 #pragma once
 
 #include <cstdint>
@@ -133,7 +134,8 @@ class Registry {
   // The name of the subkey at `index` (0, 1, ...) in sorted order.
   // not_found past the last one (ERROR_NO_MORE_ITEMS).
   virtual Error enum_subkey(const RegistryKey& key, uint32_t index, std::string& name) = 0;
-  // The name and value at `index`; not_found past the last one.
+  // The name and value at `index` (in the backend's order, see above);
+  // not_found past the last one.
   virtual Error enum_value(const RegistryKey& key, uint32_t index, std::string& name,
                            RegistryValue& value) = 0;
 

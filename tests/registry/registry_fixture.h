@@ -1,34 +1,27 @@
-// A private registry store for one test: QEL_REGISTRY points at a file in a
-// fresh temporary directory, and everything is removed afterwards.
+// A private registry for one test, and helpers to fill and inspect it. On
+// POSIX the store is a fresh file named by QEL_REGISTRY; on Win32 the tests
+// run only in a scratch registry (a Wine prefix of their own, announced by
+// QEL_REGISTRY_TEST_SCRATCH=1), where the keys they use are cleared first.
 #pragma once
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "platform/registry.h"
 
-class TempStore : public ::testing::Test {
+// Set up by private_registry_<backend>.cpp. False with a reason when this
+// machine's registry must not be touched.
+bool OpenPrivateRegistry(std::string& reason);
+void ClosePrivateRegistry();
+
+class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qel-registry-test-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/registry.reg";
-    ::setenv("QEL_REGISTRY", path_.c_str(), 1);
+    std::string reason;
+    if (!OpenPrivateRegistry(reason)) GTEST_SKIP() << reason;
   }
-  void TearDown() override {
-    ::unsetenv("QEL_REGISTRY");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
+  void TearDown() override { ClosePrivateRegistry(); }
 
   platform::Registry& reg() { return platform::registry(); }
   platform::RegistryKey hklm() { return reg().root(platform::RegistryRoot::local_machine); }
@@ -40,7 +33,7 @@ class TempStore : public ::testing::Test {
     bool created = false;
     EXPECT_EQ(reg().create_key(reg().root(root), path, platform::RegistryAccess::all, k, created),
               platform::Error::none)
-        << path;
+        << path << ": " << reg().last_error_message();
     return k;
   }
   platform::RegistryKey make(const std::string& path) { return make(platform::RegistryRoot::local_machine, path); }
@@ -56,8 +49,7 @@ class TempStore : public ::testing::Test {
     ASSERT_EQ(reg().set_value(k, name, platform::RegistryValue::string(text)), platform::Error::none);
   }
 
-  // The value, or a value of type 0xFFFFFFFF with the error's text when it
-  // cannot be read.
+  // The value, or one of type 0xFFFFFFFF when it cannot be read.
   platform::RegistryValue value(platform::RegistryRoot root, const std::string& key, const std::string& name) {
     platform::RegistryKey k;
     platform::RegistryValue v;
@@ -71,18 +63,7 @@ class TempStore : public ::testing::Test {
   platform::RegistryValue value(const std::string& key, const std::string& name) {
     return value(platform::RegistryRoot::local_machine, key, name);
   }
-
-  std::string file_text() const {
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  void write_file(const std::string& text) const {
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out << text;
-  }
-
-  std::string dir_;
-  std::string path_;
 };
+
+// Where the tests that need no fixed location put their keys.
+inline const std::string kScratch = "SOFTWARE\\Qel Registry Test";

@@ -1,9 +1,9 @@
-// Every value type comes back from the store byte for byte, whatever the
+// Every value comes back from the file store byte for byte, whatever the
 // bytes are, and the file keeps the readable export forms where they fit.
 #include <string>
 #include <vector>
 
-#include "temp_store.h"
+#include "store_fixture.h"
 
 using platform::Error;
 using platform::RegistryValue;
