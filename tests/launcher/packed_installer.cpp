@@ -104,8 +104,13 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
   EXPECT_EQ(platform::native<platform::Process>().start_with_streams(line, directory, streams, child),
             platform::Error::none);
   EXPECT_EQ(platform::native<platform::Process>().wait(child, r.exit_code), platform::Error::none);
-  r.out = ReadFile(streams.output);
-  r.err = ReadFile(streams.error);
+  // Text-mode streams on Windows end lines with CR LF.
+  auto lf = [](std::string s) {
+    for (size_t at; (at = s.find("\r\n")) != std::string::npos;) s.erase(at, 1);
+    return s;
+  };
+  r.out = lf(ReadFile(streams.output));
+  r.err = lf(ReadFile(streams.error));
   return r;
 }
 
