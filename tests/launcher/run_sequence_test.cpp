@@ -1,0 +1,126 @@
+// The run sequences in-process with fake services: the IA64 WOW64 refusal
+// in every mode, the dots of console progress, the progress share and
+// Cancel as the engine sees them, and nested archives that do not fit.
+#include "engine_calls.h"
+#include "fakes/fake_file_system.h"
+#include "installer_process.h"
+#include "launcher_test_support.h"
+#include "run_sequence.h"
+
+using launcher::State;
+using launcher_test::LauncherTest;
+
+class RunSequence : public LauncherTest {
+ protected:
+  launcher_test::RecordingDialogs dialogs_;
+  launcher_test::CountingConsole console_;
+  launcher_test::FixedSystemInfo ia64_{true};
+  platform::ScopedService<platform::Dialogs> use_dialogs_{dialogs_};
+  platform::ScopedService<platform::Console> use_console_{console_};
+};
+
+TEST_F(RunSequence, Ia64Wow64IsRefusedBeforeAnythingIsExtracted) {
+  platform::ScopedService<platform::SystemInfo> use(ia64_);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(launcher::LauncherMain({"stub", "-mode=console", "-Djava.io.tmpdir=" + dir_.path()}), -1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "ERROR: This Qel installer can not be executed in an IA64 WOW64 environment.\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "\n...Installation failed. Press any key to close this window...\n");
+  EXPECT_EQ(console_.setups, 1);
+  EXPECT_EQ(console_.key_waits, 1);
+  std::vector<platform::DirectoryEntry> entries;
+  platform::native<platform::FileSystem>().list_directory(dir_.path(), entries);
+  EXPECT_EQ(entries.size(), 2u);
+
+  launcher::ResetState();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(launcher::LauncherMain({"stub", "-mode=silent"}), -1);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(console_.key_waits, 1);  // silent mode never waits
+
+  launcher::ResetState();
+  EXPECT_EQ(launcher::LauncherMain({"stub"}), -1);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].request.text, "This Qel installer can not be executed in an IA64 WOW64 environment.");
+  EXPECT_FALSE(dialogs_.boxes[0].request.title.has_value());  // the system's default title
+  EXPECT_EQ(dialogs_.boxes[0].request.icon, platform::MessageIcon::error);
+  EXPECT_FALSE(dialogs_.boxes[0].owned);
+}
+
+TEST_F(RunSequence, ConsoleDotsFollowThePercentAndStartAgainAfterAHundred) {
+  testing::internal::CaptureStdout();
+  launcher::PrintProgressDots("a", 0);
+  launcher::PrintProgressDots("a", 37);
+  launcher::PrintProgressDots("a", 37);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(37, '.'));
+  testing::internal::CaptureStdout();
+  launcher::PrintProgressDots("b", 100);
+  launcher::PrintProgressDots("c", 5);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), std::string(63, '.') + std::string(5, '.'));
+}
+
+namespace {
+std::vector<int> g_percents;
+void RecordPercent(const char*, int percent) { g_percents.push_back(percent); }
+}  // namespace
+
+TEST_F(RunSequence, ProgressIsTheShareOfTheListedTotalAndCancelStopsTheEngine) {
+  g_percents.clear();
+  State().progress_display = RecordPercent;
+  State().payload_total = 3;
+  EXPECT_EQ(launcher::ReportPayloadProgress("x", PROGRESS_START, 99), 0);
+  EXPECT_EQ(launcher::ReportPayloadProgress("x", PROGRESS_DATA, 1), 0);
+  EXPECT_EQ(launcher::ReportPayloadProgress("x", PROGRESS_DATA, 1), 0);
+  State().cancel_requested = 1;
+  EXPECT_EQ(launcher::ReportPayloadProgress("x", PROGRESS_DATA, 1), 1);
+  EXPECT_EQ(g_percents, (std::vector<int>{33, 66, 100}));
+  // A listing that reported nothing: no division by zero.
+  State().payload_total = 0;
+  State().cancel_requested = 0;
+  EXPECT_EQ(launcher::ReportPayloadProgress("x", PROGRESS_DATA, 10), 0);
+  EXPECT_EQ(g_percents.back(), 100);
+}
+
+namespace {
+int g_engine_calls = 0;
+int ListTenMebibytes(int, const char* const*, int, const char* const*, const EngineOptions* options,
+                     EngineCallbacks* callbacks) {
+  ++g_engine_calls;
+  if (options->list_contents) callbacks->list_entry(10u << 20, 0, 0, 0, 0, 0, 0, 0, ' ', "x", "", 0, ' ');
+  return 0;
+}
+}  // namespace
+
+TEST_F(RunSequence, NestedArchivesThatDoNotFitStartNothing) {
+  fakes::FakeFileSystem fs;
+  platform::ScopedService<platform::FileSystem> use(fs);
+  fs.fail_always(fakes::FsOp::free_space, platform::Error::io);
+  launcher::SetEngineEntry(ListTenMebibytes);
+  g_engine_calls = 0;
+  State().mode = launcher::LAUNCH_SILENT;
+  State().temp_base = dir_.path();
+  State().payload_total = 1;
+  State().nested_enabled = true;
+  State().nested_archives = "a.zip,b.zip";
+  State().launch_command = "no-such-program";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(launcher::LaunchInstaller(), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "\nThe directory \"" + dir_.path() + "\" does not have enough space. 21M diskspace space is required.\n");
+  EXPECT_EQ(g_engine_calls, 2);  // both listed, neither extracted
+
+  State().mode = launcher::LAUNCH_GUI;
+  EXPECT_EQ(launcher::LaunchInstaller(), 0);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].request.icon, platform::MessageIcon::exclamation);
+  EXPECT_EQ(dialogs_.boxes[0].request.title.value_or("").rfind("launcher_tests", 0), 0u);
+
+  // Cancelled before the launch: nothing at all.
+  State().cancel_requested = 1;
+  g_engine_calls = 0;
+  EXPECT_EQ(launcher::LaunchInstaller(), 0);
+  EXPECT_EQ(g_engine_calls, 0);
+  launcher::SetEngineEntry(nullptr);
+}
