@@ -9,15 +9,6 @@
 namespace launcher_test {
 namespace {
 
-uint32_t Crc32(const std::string& data) {
-  uint32_t crc = 0xFFFFFFFFu;
-  for (unsigned char c : data) {
-    crc ^= c;
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
 void Put16(std::string& s, uint32_t v) {
   s.push_back(static_cast<char>(v & 0xFF));
   s.push_back(static_cast<char>((v >> 8) & 0xFF));
@@ -29,13 +20,29 @@ void Put32(std::string& s, uint32_t v) {
 
 }  // namespace
 
+uint32_t Crc32(const std::string& data) {
+  static const auto table = [] {
+    std::vector<uint32_t> t(256);
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+      t[i] = c;
+    }
+    return t;
+  }();
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char c : data) crc = (crc >> 8) ^ table[(crc ^ c) & 0xFF];
+  return ~crc;
+}
+
 std::string MakeZip(const std::vector<ZipMember>& members, uint32_t base) {
   std::string zip, central;
   for (const ZipMember& m : members) {
     const bool deflate = !m.deflated.empty();
     const std::string& stored = deflate ? m.deflated : m.data;
     const uint32_t offset = base + static_cast<uint32_t>(zip.size());
-    const uint32_t crc = Crc32(m.data);
+    const uint32_t crc = m.precomputed ? m.crc : Crc32(m.data);
+    const uint32_t size = m.precomputed ? m.size : static_cast<uint32_t>(m.data.size());
     zip += "PK\x03\x04";
     Put16(zip, 20);                 // version needed
     Put16(zip, 0);                  // flags
@@ -44,7 +51,7 @@ std::string MakeZip(const std::vector<ZipMember>& members, uint32_t base) {
     Put16(zip, 0x5821);             // date 2024-01-01
     Put32(zip, crc);
     Put32(zip, static_cast<uint32_t>(stored.size()));
-    Put32(zip, static_cast<uint32_t>(m.data.size()));
+    Put32(zip, size);
     Put16(zip, static_cast<uint32_t>(m.name.size()));
     Put16(zip, 0);                  // extra length
     zip += m.name + stored;
@@ -58,7 +65,7 @@ std::string MakeZip(const std::vector<ZipMember>& members, uint32_t base) {
     Put16(central, 0x5821);
     Put32(central, crc);
     Put32(central, static_cast<uint32_t>(stored.size()));
-    Put32(central, static_cast<uint32_t>(m.data.size()));
+    Put32(central, size);
     Put16(central, static_cast<uint32_t>(m.name.size()));
     Put16(central, 0);              // extra
     Put16(central, 0);              // comment

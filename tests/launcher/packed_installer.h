@@ -14,7 +14,12 @@ struct ZipMember {
   std::string name;
   std::string data;        // the uncompressed bytes
   std::string deflated;    // raw Deflate data of `data`; empty: stored
+  // For big members given only as Deflate data: their size and CRC-32.
+  bool precomputed = false;
+  uint32_t size = 0, crc = 0;
 };
+
+uint32_t Crc32(const std::string& data);
 
 // A ZIP archive of the members, its offsets counted from `base`.
 std::string MakeZip(const std::vector<ZipMember>& members, uint32_t base = 0);
