@@ -1,6 +1,8 @@
-// Runs of integrated products through the stand-in helper library: the call
-// sequences of a JRE and an SDK, every failure message, and that a product
-// that is not integrated never loads the library.
+// Runs of integrated products through the demo's stand-in helper library:
+// the call sequences of a JRE and an SDK, every failure message, and that a
+// product that is not integrated never loads the library.
+#include <sstream>
+
 #include "uninstall_run.h"
 
 namespace {
@@ -8,7 +10,7 @@ namespace {
 const std::string kFailed = "Uninstallation Failed: ";
 
 std::string StandIn(const char* variant) {
-  return std::string(QEL_TEST_HELPER_DIR) + "/helper_" + variant + "/RidOvavu.dll";
+  return std::string(variant) == "full" ? QEL_HELPER_FULL : QEL_HELPER_WITHOUT_INTL;
 }
 
 }  // namespace
@@ -19,8 +21,21 @@ class HelperRun : public UninstallRun {
     UninstallRun::SetUp();
     calls_ = world_ + "/helper-calls.log";
     log_ = world_ + "/u.log";
-    env_["QEL_TEST_HELPER_LOG"] = calls_;
+    config_ = world_ + "/helper.cfg";
+    env_["QEL_HELPER_CONFIG"] = config_;
     fields_.integrated = "1";
+    WriteConfig();
+  }
+  // The library's answers for `function`: "1", or "0, 1" for the first
+  // and the later calls.
+  void Answers(const std::string& function, const std::string& answers) {
+    answers_[function] = answers;
+    WriteConfig();
+  }
+  void WriteConfig() {
+    std::string text = "log = " + calls_ + "\n";
+    for (auto& [name, value] : answers_) text += name + " = " + value + "\n";
+    WriteFileBytes(config_, text);
   }
   // The library in the product's bin directory, where the extended PATH
   // leads the search.
@@ -28,9 +43,23 @@ class HelperRun : public UninstallRun {
     std::string bin = jre ? install_ + "/bin" : install_ + "/jre/bin";
     fs::copy_file(StandIn(variant), bin + "/RidOvavu.dll", fs::copy_options::overwrite_existing);
   }
-  std::string Calls() { return Exists(calls_) ? ReadFileBytes(calls_) : ""; }
+  // The calls made, one per line: "Name" or "Name(argument)".
+  std::string Calls() {
+    std::istringstream in(Exists(calls_) ? ReadFileBytes(calls_) : "");
+    std::string line, out;
+    while (std::getline(in, line)) {
+      line = line.substr(0, line.find(" = "));
+      if (line.size() > 2 && line.compare(line.size() - 2, 2, "()") == 0) line.resize(line.size() - 2);
+      std::string unquoted;
+      for (char c : line)
+        if (c != '"') unquoted += c;
+      out += unquoted + "\n";
+    }
+    return out;
+  }
 
-  std::string calls_, log_;
+  std::string calls_, log_, config_;
+  std::map<std::string, std::string> answers_;
 };
 
 TEST_F(HelperRun, JreSequenceRunsThenScriptRemovesTheLibrary) {
@@ -55,7 +84,7 @@ TEST_F(HelperRun, SdkSequenceAndTheScriptEmptiesJreBin) {
   // that directory stays, the program file goes.
   PlaceUninstaller(world_ + "/tools/uninstall");
   WriteFileBytes(world_ + "/tools/other.txt", "other");
-  env_["QEL_TEST_HELPER_VM_IN_USE"] = "1";
+  Answers("IsJavaVMInUse", "1");
   Run({"-silent", "-log=" + log_});
   EXPECT_EQ(Log(log_), fields_.product + " was successfully uninstalled.\n");
   EXPECT_EQ(Calls(),
@@ -72,7 +101,7 @@ TEST_F(HelperRun, JreWithVmInUseIsNotAskedForRestart) {
   MakeProduct(true);
   InstallHelper(true);
   PlaceUninstaller();
-  env_["QEL_TEST_HELPER_VM_IN_USE"] = "1";
+  Answers("IsJavaVMInUse", "1");
   Run({"-silent", "-log=" + log_});
   std::string calls = Calls();
   EXPECT_NE(calls.find("IsJavaVMInUse\n"), std::string::npos);
@@ -134,15 +163,15 @@ TEST_F(HelperRun, LocksBeforeTheRemovalGiveTheLongMessage) {
       "Please any programs that are using java.exe or javaw.exe in the windows system "
       "directory.Also, close the system control panel and/or your java control panel.";
 
-  env_["QEL_TEST_HELPER_PANEL"] = "1";
+  Answers("IsControlPanelLocked", "1");
   Run({"-silent", "-log=" + log_});
   EXPECT_EQ(Log(log_), kFailed + kLong + ".\n");
   // The second test is not asked when the first one answered.
   EXPECT_EQ(Calls(), "IsControlPanelLocked\n");
 
   fs::remove(calls_);
-  env_["QEL_TEST_HELPER_PANEL"] = "0";
-  env_["QEL_TEST_HELPER_JAVA"] = "1";
+  Answers("IsControlPanelLocked", "0");
+  Answers("IsJavaJavawLocked", "1");
   Run({"-silent", "-log=" + log_});
   EXPECT_EQ(Log(log_), kFailed + kLong + ".\n");
   EXPECT_EQ(Calls(), "IsControlPanelLocked\nIsJavaJavawLocked\n");
@@ -154,7 +183,7 @@ TEST_F(HelperRun, LockInsideTheJreSequenceGivesItsOwnMessage) {
   InstallHelper(true);
   PlaceUninstaller();
   // Free at the first test, locked at the second.
-  env_["QEL_TEST_HELPER_JAVA"] = "0,1";
+  Answers("IsJavaJavawLocked", "0, 1");
   Run({"-silent", "-log=" + log_});
   EXPECT_EQ(Log(log_), kFailed + "Please stop the java  program running from your system directory..\n");
   std::string calls = Calls();
