@@ -3,9 +3,8 @@
 // copies of the built `uninstall` program carrying one.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -53,7 +52,9 @@ inline std::string ReadFileBytes(const std::string& path) {
 
 inline void WriteFileBytes(const std::string& path, const std::string& bytes, bool executable = false) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  if (executable) ::chmod(path.c_str(), 0755);
+  if (executable)
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
 }
 
 // The built program, as the build names it.
