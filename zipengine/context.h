@@ -176,7 +176,6 @@ struct EngineContext {
   uint8_t* output_buffer = nullptr;  // 65,537 bytes: the archive comment is shown through it
   std::unique_ptr<platform::File> archive_file;
   int64_t archive_length = 0;
-  const uint32_t* crc_table = nullptr;
 
   // ---- Names ----
   char* archive_name = nullptr;      // NAME_BUFFER_SIZE bytes, the caller's path copied
@@ -192,7 +191,6 @@ struct EngineContext {
   uint16_t extra_field_length = 0;
   entry_info* info = nullptr;       // the information record being filled
   entry_info infos[ENTRY_BLOCK_SIZE];
-  uint16_t name_dropped_bytes = 0;  // of a truncated name, still to skip
 
   // ---- Password ----
   char* password = nullptr;  // ZIPENGINE_PASSWORD_SIZE bytes, allocated on first use

@@ -7,6 +7,7 @@
 
 #include "archive_run.h"
 #include "context.h"
+#include "inflate.h"
 #include "input.h"
 #include "messages.h"
 #include "platform/file.h"
@@ -139,5 +140,6 @@ extern "C" int zipengine_run(int include_count, const char* const* include_patte
     result = RC_SEVERE;
   }
   ctx.info_mode = 0;
+  release_fixed_tables(ctx);
   return result;
 }

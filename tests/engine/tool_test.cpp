@@ -4,20 +4,37 @@
 #include <gtest/gtest.h>
 
 #include "engine_harness.h"
+#include "platform/file_system.h"
 
 using namespace engine_test;
 
 namespace {
+
+// The tool is built next to the tests: <build>/tools/zipengine/zipengine,
+// found from this test program's own path (<build>/tests/engine/...).
+std::string tool_path() {
+  std::string self;
+  platform::native<platform::FileSystem>().program_path(self);
+  std::string dir = self;
+  for (int up = 0; up < 3; ++up) {
+    size_t cut = dir.find_last_of("/\\");
+    if (cut == std::string::npos) return "zipengine";
+    dir.erase(cut);
+  }
+  const bool windows = self.size() > 4 && (self.substr(self.size() - 4) == ".exe" || self.substr(self.size() - 4) == ".EXE");
+  return dir + "/tools/zipengine/zipengine" + (windows ? ".exe" : "");
+}
 
 struct tool_run {
   int status = -1;
   std::string out, err;
 };
 
-tool_run run_tool(const fakes::TempDir& dir, const std::string& args) {
+tool_run run_tool(const fakes::TempDir& dir, const std::string& args, const std::string& input = "") {
   tool_run r;
-  std::string out = join(dir, "tool.out"), err = join(dir, "tool.err");
-  r.status = run_command("\"" ZIPENGINE_TOOL_PATH "\" " + args + " > \"" + out + "\" 2> \"" + err + "\"");
+  std::string out = join(dir, "tool.out"), err = join(dir, "tool.err"), in = join(dir, "tool.in");
+  write_file(in, input);
+  r.status = run_command("\"" + tool_path() + "\" " + args + " < \"" + in + "\" > \"" + out + "\" 2> \"" + err + "\"");
   r.out = read_file(out);
   r.err = read_file(err);
   // The Windows build writes text-mode standard streams.
@@ -89,6 +106,60 @@ TEST(Tool, HelpAndBadCommandLines) {
   EXPECT_EQ(bad.status, 64);
   tool_run none = run_tool(dir, "list");
   EXPECT_EQ(none.status, 64);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Tool, TestAndExtractCommands) {
+  fakes::TempDir dir{"tool"};
+  tool_run good = run_tool(dir, "test \"" + fixture("python.zip") + "\"");
+  EXPECT_EQ(good.status, 0);
+  EXPECT_NE(good.err.find("No errors detected in compressed data of"), std::string::npos) << good.err;
+  tool_run bad = run_tool(dir, "test -q \"" + fixture("bad_crc.zip") + "\"");
+  EXPECT_EQ(bad.status, RC_ERROR);
+  EXPECT_NE(bad.err.find(" bad CRC 13c6669a  (should be 12345678)\n"), std::string::npos) << bad.err;
+  tool_run pw = run_tool(dir, "test --password secret \"" + fixture("encrypted.zip") + "\"");
+  EXPECT_EQ(pw.status, 0) << pw.err;
+  // No terminal to ask on: the password question is answered with a cancel.
+  tool_run nopw = run_tool(dir, "test \"" + fixture("encrypted.zip") + "\"");
+  EXPECT_EQ(nopw.status, RC_ALL_BAD_PASSWORD);
+
+  std::string out = join(dir, "x");
+  tool_run ex = run_tool(dir, "extract -q -d \"" + out + "\" \"" + fixture("python.zip") + "\" \"docs/*\"");
+  EXPECT_EQ(ex.status, 0) << ex.err;
+  EXPECT_EQ(read_file(out + "/docs/notes.txt"), "line one\r\nline two\rline three\n");
+  // Again: the file exists and there is no terminal, so it is kept.
+  write_file(out + "/docs/notes.txt", "mine");
+  tool_run again = run_tool(dir, "extract -d \"" + out + "\" \"" + fixture("python.zip") + "\" docs/notes.txt");
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(read_file(out + "/docs/notes.txt"), "mine");
+  EXPECT_NE(again.err.find("Target file exists.\n"), std::string::npos) << again.err;
+  tool_run over = run_tool(dir, "extract -o -q -d \"" + out + "\" \"" + fixture("python.zip") + "\" docs/notes.txt");
+  EXPECT_EQ(over.status, 0);
+  EXPECT_EQ(read_file(out + "/docs/notes.txt"), "line one\r\nline two\rline three\n");
+
+  tool_run stdout_data = run_tool(dir, "extract -p -q \"" + fixture("python.zip") + "\" empty.txt readme.txt");
+  EXPECT_EQ(stdout_data.status, 0);
+  EXPECT_EQ(stdout_data.out.substr(0, 29), "Hello from the engine tests.\n");
+}
+
+TEST(Tool, VmsQuestionIsAnsweredFromStandardInput) {
+  fakes::TempDir dir{"tool"};
+  zip_entry e = stored("vms.txt", "from VMS");
+  e.needed_host = 2;
+  e.needed_version = 20;
+  write_file(join(dir, "vms.zip"), build_zip({e}));
+  std::string out = join(dir, "o");
+  tool_run no = run_tool(dir, "extract -d \"" + out + "\" \"" + join(dir, "vms.zip") + "\"", "n\n");
+  EXPECT_EQ(no.status, RC_ALL_UNSUPPORTED);
+  EXPECT_NE(no.err.find("\nvms.txt:  stored in VMS format.  Extract anyway? (y/n) "), std::string::npos) << no.err;
+  tool_run none = run_tool(dir, "extract -d \"" + out + "\" \"" + join(dir, "vms.zip") + "\"", "");
+  EXPECT_EQ(none.status, RC_ALL_UNSUPPORTED);
+  tool_run yes = run_tool(dir, "extract -d \"" + out + "\" \"" + join(dir, "vms.zip") + "\"", "y\n");
+  EXPECT_EQ(yes.status, 0) << yes.err;
+  EXPECT_EQ(read_file(out + "/vms.txt"), "from VMS");
 }
 
 }  // namespace
