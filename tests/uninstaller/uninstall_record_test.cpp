@@ -7,7 +7,8 @@
 
 namespace {
 
-const std::string kProgram = std::string("MZ\x90\0program bytes, with, commas", 33);
+constexpr char kProgramBytes[] = "MZ\x90\0program bytes, with, commas";
+const std::string kProgram(kProgramBytes, sizeof kProgramBytes - 1);
 
 RecordFields Sample() {
   RecordFields f;
