@@ -64,8 +64,10 @@ void RepairVersionFamily(const std::string& vendor_key, const std::string& famil
   std::string name;
   for (uint32_t index = 0;; ++index) {
     Error e = Reg().enum_subkey(listing, index, name);
-    if (e == Error::not_found) break;
-    if (e != Error::none) continue;
+    // A name that does not fit is skipped; any other failure ends the
+    // listing, since it would recur at every index that follows.
+    if (e == Error::name_too_long) continue;
+    if (e != Error::none) break;
     // CurrentVersion ends as the family of the last name in enumeration
     // order, which is the highest one.
     if (Prefix(name, length) != Prefix(current, length)) {

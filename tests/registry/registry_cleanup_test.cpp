@@ -2,6 +2,7 @@
 // key, the rebuilt family key and CurrentVersion, against the real store.
 #include <string>
 
+#include "failing_registry.h"
 #include "registry_cleanup.h"
 #include "registry_fixture.h"
 
@@ -176,4 +177,15 @@ TEST_F(RegistryCleanup, DeleteAndCopyWholeTrees) {
   EXPECT_FALSE(exists(kScratch + "\\Src"));
   EXPECT_TRUE(exists(kScratch + "\\Dst\\Copy\\a\\MSI\\deeper\\MSI"));
   EXPECT_EQ(DeleteKeyTree(scratch, "Src"), Error::not_found);
+}
+
+TEST_F(RegistryCleanup, EnumerationThatKeepsFailingEndsTheRepair) {
+  RegisterJres({"1.3.1_09", "1.4.2_02", "1.4.2_03"});
+  // From the second subkey on, every listing fails (a store gone bad).
+  FailingEnumerationRegistry failing(1, Error::io);
+  platform::ScopedService<platform::Registry> scoped(failing);
+  testing::internal::CaptureStderr();
+  RepairVersionFamily(kJre, "1.4");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "setting currentversion 1.3\nsetting successfully\n");
+  EXPECT_LT(failing.enumerations, 10);
 }

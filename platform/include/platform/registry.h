@@ -95,6 +95,13 @@ class RegistryKey {
   Registry* owner() const { return owner_; }
   // Closes the key (RegCloseKey); closing a key that is not open does nothing.
   void close();
+  // Gives up ownership: the caller must close the handle through owner().
+  RegistryHandle release() {
+    RegistryHandle h = handle_;
+    owner_ = nullptr;
+    handle_ = 0;
+    return h;
+  }
 
  private:
   Registry* owner_ = nullptr;
