@@ -11,7 +11,7 @@
 
 struct decoder_state {
   union {
-    inflate_tables inflate;
+    inflate_workspace inflate;
     explode_tables explode;
   } tables;
 

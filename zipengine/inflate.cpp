@@ -1,32 +1,37 @@
 // Portable. The Deflate decoder: block headers, code tables and the decoding
-// loops. Output goes straight into the 32 KiB window, which doubles as the
-// history; every time it fills it is flushed and decoding continues at its
-// start.
+// loops. Output goes straight into the staging buffer behind 32 KiB of
+// history (inflate.h); each 32 KiB of new output is flushed and becomes the
+// history of what follows.
 //
 // Two loops decode codes. The fast loop runs while enough input is buffered
-// and enough window room is left that it never needs to refill or flush in
-// the middle of a symbol; it keeps 56 or more bits in a 64-bit buffer and
-// reads the input eight bytes at a time. The careful loop takes one symbol
-// at a time, a byte at a time, and handles refills, the end of the input and
-// flushes; it hands back to the fast loop as soon as the margins are there.
+// that it never needs to refill in the middle of a symbol, and while the
+// write position is before the flush point; it keeps 56 or more bits in a
+// 64-bit buffer and reads the input eight bytes at a time. The careful loop
+// takes one symbol at a time, a byte at a time, and handles refills and the
+// end of the input; it hands back to the fast loop as soon as the input
+// margin is there again.
 #include "inflate.h"
 
 #include <cstring>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
 
 #include "fixed_tables.h"
 #include "inflate_symbols.h"
 
 namespace {
 
-constexpr uint32_t WINDOW = DECODER_WINDOW_SIZE;
-
-// The fast loop's margins. Each iteration refills twice; a refill loads
-// eight bytes and moves on at most seven, so sixteen bytes keep both loads
-// inside the buffer. An iteration writes at most two literals, or one
-// literal and one match of at most 258 bytes, so it never reaches the end
-// of the window and never has to flush.
+// The fast loop's input margin. Each iteration refills twice; a refill
+// loads eight bytes and moves on at most seven, so sixteen bytes keep both
+// loads inside the buffer.
 constexpr int64_t FAST_INPUT_MARGIN = 16;
-constexpr uint32_t FAST_OUTPUT_LIMIT = WINDOW - 258 - 2;
+// An iteration starts before the flush point and writes at most two
+// literals and a match of 258 bytes, whose copy may store up to 15 bytes
+// beyond its end: all inside the buffer's room past the flush point.
+constexpr uint32_t COPY_OVERRUN = 15;
+static_assert(INFLATE_FLUSH_AT - 1 + 2 + 258 + COPY_OVERRUN <= INFLATE_BUFFER_SIZE);
 
 // The order in which code-length code lengths are stored.
 constexpr uint8_t PRECODE_ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
@@ -47,7 +52,7 @@ inline uint64_t load_le64(const uint8_t* p) {
   return v;
 }
 inline void copy8(uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 8); }
-inline void copy4(uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 4); }
+inline void copy16(uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 16); }
 inline uint64_t low_bits(uint64_t v, unsigned n) { return v & ((uint64_t(1) << n) - 1); }
 
 enum : int { FAST_MARGIN_LEFT = -1 };
@@ -59,11 +64,12 @@ struct inflater {
   uint64_t bits = 0;          // next input bits, bit 0 first; no set bits above `count`
   unsigned count = 0;         // (the careful path's invariant; the fast loop masks on exit)
   bool input_ended = false;   // refill has reported the end of the entry's data
-  uint8_t* window;
-  uint32_t pos = 0;           // write position in the window
-  bool wrapped = false;       // the window has been flushed at least once
+  uint8_t* buf;               // the staging buffer (inflate.h)
+  uint32_t pos = INFLATE_HISTORY;     // write position in it
+  uint32_t origin = INFLATE_HISTORY;  // where this entry's output starts (0 once
+                                      // a whole history has been written)
 
-  explicit inflater(decoder_io& d) : io(d), window(d.window) { load(); }
+  inflater(decoder_io& d, uint8_t* buffer) : io(d), buf(buffer) { load(); }
 
   void load() {
     in = *io.read_ptr;
@@ -124,77 +130,90 @@ struct inflater {
     return v;
   }
 
-  int flush_window() {
-    int r = io.flush(io.opaque, window, WINDOW);
-    pos = 0;
-    wrapped = true;
+  // Flushes the 32 KiB of new output and moves it (with whatever lies
+  // beyond the flush point) down to become the history.
+  int flush_half() {
+    int r = io.flush(io.opaque, buf + INFLATE_HISTORY, INFLATE_HISTORY);
+    std::memmove(buf, buf + INFLATE_HISTORY, pos - INFLATE_HISTORY);
+    pos -= INFLATE_HISTORY;
+    origin = 0;
     return r;
   }
+  int flush_if_full() { return pos >= INFLATE_FLUSH_AT ? flush_half() : DECODE_OK; }
 
-  // A match in the careful path, in runs that stop at the end of the window
-  // (source or destination) or of the match.
-  int copy_match(uint32_t dist, uint32_t len) {
-    while (len) {
-      uint32_t src = (pos - dist) & (WINDOW - 1);
-      uint32_t n = len;
-      if (n > WINDOW - pos) n = WINDOW - pos;
-      if (n > WINDOW - src) n = WINDOW - src;
-      if (src > pos || pos - src >= n) {
-        // No overlap that matters: the source either lies wholly before the
-        // run, or ahead of it (wrapped history, read before it is written).
-        std::memmove(window + pos, window + src, n);
-      } else {
-        for (uint32_t i = 0; i < n; ++i) window[pos + i] = window[src + i];
-      }
-      pos += n;
-      len -= n;
-      if (pos == WINDOW) {
-        if (int r = flush_window()) return r;
-      }
-    }
-    return DECODE_OK;
+  // A match in the careful path, byte by byte (so overlapping matches
+  // repeat their bytes). The caller has checked the distance.
+  void copy_match(uint32_t dist, uint32_t len) {
+    uint8_t* d = buf + pos;
+    const uint8_t* s = d - dist;
+    for (uint32_t i = 0; i < len; ++i) d[i] = s[i];
+    pos += len;
   }
 
+  inline __attribute__((always_inline)) int fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt,
+                                                      unsigned db);
+  int fast_codes_generic(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db);
+  int fast_codes_bmi2(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db);
   int fast_codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db);
   int codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db);
   int stored();
-  int dynamic(inflate_tables& tables, int* tree_message);
-  int run(inflate_tables& tables, int* tree_message);
+  int dynamic(inflate_workspace& tables, int* tree_message);
+  int run(inflate_workspace& tables, int* tree_message);
 };
 
-// Entry: in_end - in >= FAST_INPUT_MARGIN and pos <= FAST_OUTPUT_LIMIT are
+// Entry: in_end - in >= FAST_INPUT_MARGIN and pos < INFLATE_FLUSH_AT are
 // checked at the top of every iteration, which is what makes its unchecked
 // reads and writes safe (see the margins above). Between refills it relies
 // on the bit budget: a refill leaves 56 to 63 bits; a literal/length code
-// with its extra bits takes at most 15 + 5, a distance at most 15 + 13, two
-// literals at most 30, and the distance is decoded after a second refill.
+// with its extra bits takes at most 15 + 5, a distance at most 15 + 13,
+// three literals at most 45 (leaving 11: a fourth code is not looked up),
+// two literals 30 (leaving 26 for a length code), and the distance is
+// decoded after a second refill.
 // Returns FAST_MARGIN_LEFT when a margin runs out, else the block's result.
 // On return the bit buffer holds no bits above `count`.
-int inflater::fast_codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
+int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
   uint64_t b = bits;
   unsigned k = count;
   uint8_t* p = in;
-  uint8_t* const w = window;
+  uint8_t* const w = buf;
   uint32_t o = pos;
+  // Kept in locals: every output store may alias any member.
+  uint8_t* const end = in_end;
+  const uint32_t first = origin;
+  const uint64_t lmask = (uint64_t(1) << lb) - 1, dmask = (uint64_t(1) << db) - 1;
+  auto lookup = [](const uint32_t* t, uint64_t mask, unsigned main_bits, uint64_t bits) {
+    uint32_t e = t[bits & mask];
+    if (__builtin_expect(e & HUFF_LINK, 0))
+      e = t[huff_value(e) + ((bits >> main_bits) & ((1u << huff_drop(e)) - 1))];
+    return e;
+  };
   int result = FAST_MARGIN_LEFT;
   auto refill = [&] {
     b |= load_le64(p) << k;
     p += (63 - k) >> 3;
     k |= 56;
   };
-  while (in_end - p >= FAST_INPUT_MARGIN && o <= FAST_OUTPUT_LIMIT) {
+  while (end - p >= FAST_INPUT_MARGIN && o < INFLATE_FLUSH_AT) {
     refill();
-    uint32_t e = huff_lookup(lt, lb, b);
+    uint32_t e = lookup(lt, lmask, lb, b);
     if (e & HUFF_LITERAL) {
       b >>= huff_drop(e);
       k -= huff_drop(e);
       w[o++] = static_cast<uint8_t>(huff_value(e));
-      e = huff_lookup(lt, lb, b);
+      e = lookup(lt, lmask, lb, b);
       if (e & HUFF_LITERAL) {
         b >>= huff_drop(e);
         k -= huff_drop(e);
         w[o++] = static_cast<uint8_t>(huff_value(e));
-        continue;
+        e = lookup(lt, lmask, lb, b);
+        if (e & HUFF_LITERAL) {
+          b >>= huff_drop(e);
+          k -= huff_drop(e);
+          w[o++] = static_cast<uint8_t>(huff_value(e));
+          continue;
+        }
+        // At least 26 bits are left: enough for a length code and its
+        // extra bits (20 at most).
       }
     }
     if (e & (HUFF_END_OF_BLOCK | HUFF_INVALID)) {
@@ -211,7 +230,7 @@ int inflater::fast_codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, un
     b >>= huff_drop(e);
     k -= huff_drop(e);
     refill();
-    uint32_t d = huff_lookup(dt, db, b);
+    uint32_t d = lookup(dt, dmask, db, b);
     if (d & HUFF_INVALID) {
       result = DECODE_BAD_DATA;
       break;
@@ -219,49 +238,41 @@ int inflater::fast_codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, un
     uint32_t dist = huff_value(d) + static_cast<uint32_t>(low_bits(b, huff_drop(d)) >> huff_code_length(d));
     b >>= huff_drop(d);
     k -= huff_drop(d);
-    if (dist > o) {
-      // The source lies in the previous round of the window, or before the
-      // start of the entry's output, which no valid stream refers to.
-      if (!wrapped) {
-        result = DECODE_BAD_DATA;
-        break;
-      }
-      pos = o;
-      copy_match(dist, len);  // cannot reach the window's end (o + len < WINDOW): no flush
-      o = pos;
-      continue;
+    // No valid stream refers to bytes before the start of the entry.
+    if (dist > o - first) {
+      result = DECODE_BAD_DATA;
+      break;
     }
     uint8_t* dst = w + o;
     const uint8_t* src = dst - dist;
+    uint8_t* const stop = dst + len;
     o += len;
-    // Exact copies: history ahead of the write position is the oldest part
-    // of the window and must not be overwritten, so no store runs past the
-    // match. With dist >= 8 every 8-byte load reads finished bytes; the last
-    // store may overlap the previous one and writes the same values.
-    if (dist >= 8) {
-      if (len >= 8) {
-        uint32_t i = 0;
-        do {
-          copy8(dst + i, src + i);
-          i += 8;
-        } while (i + 8 <= len);
-        copy8(dst + len - 8, src + len - 8);
-      } else if (len >= 4) {
-        copy4(dst, src);
-        copy4(dst + len - 4, src + len - 4);
-      } else {
-        dst[0] = src[0];
-        dst[1] = src[1];
-        dst[2] = src[2];
-      }
+    // Whole words, possibly past the match's end (COPY_OVERRUN): the bytes
+    // there are not history yet and are written again later. With a
+    // distance of at least the word size every load reads finished bytes.
+    if (dist >= 16) {
+      do {
+        copy16(dst, src);
+        dst += 16;
+        src += 16;
+      } while (dst < stop);
+    } else if (dist >= 8) {
+      do {
+        copy8(dst, src);
+        dst += 8;
+        src += 8;
+      } while (dst < stop);
     } else if (dist == 1) {
-      std::memset(dst, src[0], len);
-    } else if (dist >= 4) {
-      uint32_t i = 0;
-      for (; i + 4 <= len; i += 4) copy4(dst + i, src + i);
-      for (; i < len; ++i) dst[i] = src[i];
+      uint64_t v = 0x0101010101010101ull * src[0];
+      do {
+        std::memcpy(dst, &v, 8);
+        dst += 8;
+      } while (dst < stop);
     } else {
-      for (uint32_t i = 0; i < len; ++i) dst[i] = src[i];
+      // Short periods: bytes one at a time.
+      do {
+        *dst++ = *src++;
+      } while (dst < stop);
     }
   }
   bits = low_bits(b, k);
@@ -271,20 +282,47 @@ int inflater::fast_codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, un
   return result;
 }
 
+int inflater::fast_codes_generic(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
+  return fast_loop(lt, lb, dt, db);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same loop compiled for BMI2, whose shifts by a register amount take
+// one cycle and no flag dependency: the shift by each entry's bit count is
+// on the loop's critical path.
+__attribute__((target("bmi2"))) int inflater::fast_codes_bmi2(const uint32_t* lt, unsigned lb,
+                                                               const uint32_t* dt, unsigned db) {
+  return fast_loop(lt, lb, dt, db);
+}
+
+bool cpu_has_bmi2() {
+  unsigned a, b, c, d;
+  return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_BMI2);
+}
+const bool HAVE_BMI2 = cpu_has_bmi2();
+#else
+int inflater::fast_codes_bmi2(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
+  return fast_loop(lt, lb, dt, db);
+}
+const bool HAVE_BMI2 = false;
+#endif
+
+int inflater::fast_codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
+  return HAVE_BMI2 ? fast_codes_bmi2(lt, lb, dt, db) : fast_codes_generic(lt, lb, dt, db);
+}
+
 int inflater::codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
   for (;;) {
-    if (in_end - in >= FAST_INPUT_MARGIN && pos <= FAST_OUTPUT_LIMIT) {
+    if (in_end - in >= FAST_INPUT_MARGIN && pos < INFLATE_FLUSH_AT) {
       int r = fast_codes(lt, lb, dt, db);
       if (r != FAST_MARGIN_LEFT) return r;
     }
+    if (int r = flush_if_full()) return r;
     uint32_t e;
     if (!decode(lt, lb, e)) return DECODE_BAD_DATA;
     if (e & HUFF_LITERAL) {
       drop(huff_drop(e));
-      window[pos++] = static_cast<uint8_t>(huff_value(e));
-      if (pos == WINDOW) {
-        if (int r = flush_window()) return r;
-      }
+      buf[pos++] = static_cast<uint8_t>(huff_value(e));
       continue;
     }
     if (e & HUFF_END_OF_BLOCK) {
@@ -296,8 +334,8 @@ int inflater::codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigne
     uint32_t d;
     if (!decode(dt, db, d) || (d & HUFF_INVALID)) return DECODE_BAD_DATA;
     uint32_t dist = take_based(d);
-    if (dist > pos && !wrapped) return DECODE_BAD_DATA;
-    if (int r = copy_match(dist, len)) return r;
+    if (dist > pos - origin) return DECODE_BAD_DATA;
+    copy_match(dist, len);
   }
 }
 
@@ -311,13 +349,13 @@ int inflater::stored() {
     uint32_t n;
     if (count >= 8) {
       // Whole bytes the bit buffer already holds come first.
-      window[pos] = static_cast<uint8_t>(take(8));
+      buf[pos] = static_cast<uint8_t>(take(8));
       n = 1;
     } else if (in < in_end) {
       n = static_cast<uint32_t>(in_end - in);
       if (n > len) n = len;
-      if (n > WINDOW - pos) n = WINDOW - pos;
-      std::memcpy(window + pos, in, n);
+      if (n > INFLATE_FLUSH_AT - pos) n = INFLATE_FLUSH_AT - pos;
+      std::memcpy(buf + pos, in, n);
       in += n;
     } else {
       if (!fill(8)) return DECODE_BAD_DATA;
@@ -325,14 +363,12 @@ int inflater::stored() {
     }
     pos += n;
     len -= n;
-    if (pos == WINDOW) {
-      if (int r = flush_window()) return r;
-    }
+    if (int r = flush_if_full()) return r;
   }
   return DECODE_OK;
 }
 
-int inflater::dynamic(inflate_tables& tables, int* tree_message) {
+int inflater::dynamic(inflate_workspace& tables, int* tree_message) {
   if (!fill(14)) return DECODE_BAD_DATA;
   unsigned nl = take(5) + 257;
   unsigned nd = take(5) + 1;
@@ -344,7 +380,7 @@ int inflater::dynamic(inflate_tables& tables, int* tree_message) {
     if (!fill(3)) return DECODE_BAD_DATA;
     pre[PRECODE_ORDER[i]] = static_cast<uint8_t>(take(3));
   }
-  huff_table pt{tables.precode, inflate_tables::PRECODE_SIZE, 0};
+  huff_table pt{tables.precode, inflate_workspace::PRECODE_SIZE, 0};
   int r = huff_build(pre, 19, PRECODE_TEMPLATES.data(), INFLATE_PRECODE_MAIN_BITS, false, pt);
   if (r == HUFF_OVER_SUBSCRIBED || r == HUFF_NO_ROOM) return r;
   if (r != HUFF_OK || pt.main_bits == 0) return DECODE_BAD_DATA;
@@ -382,14 +418,14 @@ int inflater::dynamic(inflate_tables& tables, int* tree_message) {
     i += repeat;
   }
 
-  huff_table lt{tables.litlen, inflate_tables::LITLEN_SIZE, 0};
+  huff_table lt{tables.litlen, inflate_workspace::LITLEN_SIZE, 0};
   r = huff_build(lengths, nl, INFLATE_LITLEN_TEMPLATES.data(), INFLATE_LITLEN_MAIN_BITS, false, lt);
   if (r == HUFF_INCOMPLETE || (r == HUFF_OK && lt.main_bits == 0)) {
     *tree_message = INFLATE_INCOMPLETE_LTREE;
     return DECODE_BAD_DATA;
   }
   if (r != HUFF_OK) return r;
-  huff_table dt{tables.dist, inflate_tables::DIST_SIZE, 0};
+  huff_table dt{tables.dist, inflate_workspace::DIST_SIZE, 0};
   r = huff_build(lengths + nl, nd, INFLATE_DIST_TEMPLATES.data(), INFLATE_DIST_MAIN_BITS, true, dt);
   if (r != HUFF_OK && r != HUFF_INCOMPLETE) return r;
   if (dt.main_bits == 0 && nl > 257) {
@@ -399,7 +435,7 @@ int inflater::dynamic(inflate_tables& tables, int* tree_message) {
   return codes(tables.litlen, lt.main_bits, tables.dist, dt.main_bits);
 }
 
-int inflater::run(inflate_tables& tables, int* tree_message) {
+int inflater::run(inflate_workspace& tables, int* tree_message) {
   bool last;
   do {
     if (!fill(3)) return DECODE_BAD_DATA;
@@ -416,14 +452,15 @@ int inflater::run(inflate_tables& tables, int* tree_message) {
     }
     if (r) return r;
   } while (!last);
-  return io.flush(io.opaque, window, pos);
+  if (int r = flush_if_full()) return r;
+  return io.flush(io.opaque, buf + INFLATE_HISTORY, pos - INFLATE_HISTORY);
 }
 
 }  // namespace
 
-int inflate_stream(decoder_io& io, inflate_tables& tables, int* tree_message) {
+int inflate_stream(decoder_io& io, inflate_workspace& tables, int* tree_message) {
   *tree_message = INFLATE_NO_TREE_MESSAGE;
-  inflater s(io);
+  inflater s(io, tables.buffer);
   int r = s.run(tables, tree_message);
   s.store();
   return r;

@@ -9,15 +9,26 @@
 
 struct EngineContext;
 
-// Decoding tables of one dynamic block, sized for the worst case of each
-// code (huff_table_bound), so decoding never allocates.
-struct inflate_tables {
-  static constexpr unsigned LITLEN_SIZE = huff_table_bound(288, 15, 10, true);
+// Output staging: 32 KiB of history followed by 32 KiB of new output and a
+// little room beyond. History is always contiguous behind the write
+// position, so matches never wrap and may be copied in whole words that run
+// a few bytes past their end (into bytes that are not history yet). When
+// the new half is full it is flushed and moved down to become the history.
+inline constexpr uint32_t INFLATE_HISTORY = 32768;
+inline constexpr uint32_t INFLATE_FLUSH_AT = 2 * INFLATE_HISTORY;
+inline constexpr uint32_t INFLATE_BUFFER_SIZE = INFLATE_FLUSH_AT + 384;
+
+// Per-entry workspace: the staging buffer and the decoding tables of one
+// dynamic block, sized for the worst case of each code (huff_table_bound),
+// so decoding never allocates.
+struct inflate_workspace {
+  static constexpr unsigned LITLEN_SIZE = huff_table_bound(288, 15, 11, true);
   static constexpr unsigned DIST_SIZE = huff_table_bound(32, 15, 9, false);
   static constexpr unsigned PRECODE_SIZE = huff_table_bound(19, 7, 7, true);
   uint32_t litlen[LITLEN_SIZE];
   uint32_t dist[DIST_SIZE];
   uint32_t precode[PRECODE_SIZE];
+  uint8_t buffer[INFLATE_BUFFER_SIZE];
 };
 
 // Which tree message the decoding ended with (sent by inflate_entry).
@@ -27,11 +38,11 @@ enum inflate_tree_message : int {
   INFLATE_INCOMPLETE_DTREE = 2,  // "(incomplete d-tree)  "
 };
 
-// Decodes one raw Deflate stream from io into io's window, flushing every
-// full window and the rest at the end. Returns a decoder_result, or the
+// Decodes one raw Deflate stream from io, flushing every 32 KiB of output
+// and the rest at the end (io's window is not used). Returns a decoder_result, or the
 // first non-zero flush result. On failure *tree_message tells whether one of
 // the two tree messages belongs to it.
-int inflate_stream(decoder_io& io, inflate_tables& tables, int* tree_message);
+int inflate_stream(decoder_io& io, inflate_workspace& work, int* tree_message);
 
 // The engine's Deflate call for the current entry, positioned at its data:
 // 0, 1 invalid or truncated data, 2 invalid block type or over-subscribed

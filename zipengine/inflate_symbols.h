@@ -53,6 +53,6 @@ inline constexpr std::array<uint8_t, INFLATE_DIST_SYMBOLS> inflate_fixed_dist_le
 
 // First-level widths. The dynamic widths trade table filling per block
 // against sub-table lookups; the fixed codes fit their first level whole.
-inline constexpr unsigned INFLATE_LITLEN_MAIN_BITS = 10;
+inline constexpr unsigned INFLATE_LITLEN_MAIN_BITS = 11;
 inline constexpr unsigned INFLATE_DIST_MAIN_BITS = 9;
 inline constexpr unsigned INFLATE_PRECODE_MAIN_BITS = 7;

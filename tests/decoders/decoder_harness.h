@@ -19,7 +19,7 @@ struct memory_decoder {
   size_t given = 0;          // bytes handed to the buffer so far
   size_t chunk = 8192;       // bytes per refill
   int64_t overreads = 0;     // refills asked for past the end
-  std::vector<uint8_t> chunk_buffer;  // the current chunk, copied so that a read past it is caught
+  std::unique_ptr<uint8_t[]> chunk_buffer;  // the current chunk, exactly sized: a read past it is caught
   uint8_t* read_ptr = nullptr;
   int32_t unread_count = 0;
   std::vector<uint8_t> output;
@@ -56,10 +56,10 @@ struct memory_decoder {
       return false;
     }
     size_t n = std::min(chunk, input.size() - given);
-    chunk_buffer.assign(input.begin() + given, input.begin() + given + n);
-    chunk_buffer.shrink_to_fit();
+    chunk_buffer.reset(new uint8_t[n]);
+    std::memcpy(chunk_buffer.get(), input.data() + given, n);
     given += n;
-    read_ptr = chunk_buffer.data();
+    read_ptr = chunk_buffer.get();
     unread_count = static_cast<int32_t>(n);
     return true;
   }
@@ -67,7 +67,7 @@ struct memory_decoder {
   int64_t input_left() const { return std::max<int32_t>(unread_count, 0) + int64_t(input.size() - given); }
 
   int inflate(int* tree_message = nullptr) {
-    auto tables = std::make_unique<inflate_tables>();
+    auto tables = std::make_unique<inflate_workspace>();
     int message = 0;
     int r = inflate_stream(io, *tables, &message);
     if (tree_message) *tree_message = message;

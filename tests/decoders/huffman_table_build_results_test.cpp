@@ -83,7 +83,7 @@ TEST(HuffmanTableBuildResults, RandomCompleteCodesDecodeWithinTheBounds) {
     unsigned max_len, main_bits, capacity;
   };
   const shape shapes[] = {
-      {288, 15, 10, inflate_tables::LITLEN_SIZE},
+      {288, 15, 11, inflate_workspace::LITLEN_SIZE},
       {256, 16, 10, explode_tables::LITERAL_SIZE},
       {64, 16, 8, explode_tables::SMALL_SIZE},
   };
@@ -116,9 +116,9 @@ TEST(HuffmanTableBuildResults, RandomCompleteCodesDecodeWithinTheBounds) {
 TEST(HuffmanTableBuildResults, LongIncompleteDistanceCodesAndTooLittleStorage) {
   // Every distance code 15 bits long: far from complete, with sub-tables.
   std::vector<uint8_t> lengths(32, 15);
-  std::vector<uint32_t> storage(inflate_tables::DIST_SIZE);
+  std::vector<uint32_t> storage(inflate_workspace::DIST_SIZE);
   auto sym = plain_symbols(32);
-  huff_table t{storage.data(), inflate_tables::DIST_SIZE, 0};
+  huff_table t{storage.data(), inflate_workspace::DIST_SIZE, 0};
   ASSERT_EQ(huff_build(lengths.data(), 32, sym.data(), 9, true, t), HUFF_INCOMPLETE);
   expect_every_code_decodes(lengths, t);
   // Too little storage is reported, never overrun.
