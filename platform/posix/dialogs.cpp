@@ -261,7 +261,8 @@ std::vector<std::string> Wrap(const std::string& s, int width) {
       size_t cut = line.rfind(' ', static_cast<size_t>(width));
       if (cut == std::string::npos || cut == 0) cut = static_cast<size_t>(width);
       out.push_back(line.substr(0, cut));
-      line = line.substr(cut == static_cast<size_t>(width) ? cut : cut + 1);
+      // The blank at the break goes, whether it falls inside or just past the width.
+      line = line.substr(cut < line.size() && line[cut] == ' ' ? cut + 1 : cut);
     }
     out.push_back(line);
   }
@@ -667,7 +668,7 @@ int RunBox(const MessageBoxRequest& request) {
   int text_width = static_cast<int>(title.size()) + 2;
   for (const std::string& l : lines) text_width = std::max(text_width, static_cast<int>(l.size()));
   if (request.icon != MessageIcon::none) text_width += 4;
-  BoxLayout b = PlaceBox(text_width, static_cast<int>(lines.size()) + 2);
+  BoxLayout b = PlaceBox(text_width, static_cast<int>(lines.size()) + 1);
   std::vector<std::pair<std::string, int>> buttons = {{"OK", DIALOG_OK}};
   if (request.buttons == MessageButtons::ok_cancel) buttons.push_back({"Cancel", DIALOG_CANCEL});
   size_t focus = 0;

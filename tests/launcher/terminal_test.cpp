@@ -195,3 +195,33 @@ TEST_F(Terminal, DialogShowsProgressAndCancelEndsTheRunQuietly) {
   platform::native<platform::FileSystem>().list_directory(base_, entries);
   EXPECT_EQ(entries.size(), 2u);  // the extraction directory is gone
 }
+
+TEST_F(Terminal, DialogReportsACorruptArchiveInABoxAndExitsWithZero) {
+  const std::string stub = Path("setup");
+  launcher_test::WriteFile(stub, ReadFile(launcher_test::SetupstubPath()) + "no archive here");
+  platform::native<platform::FileSystem>().set_unix_mode(stub, 0755);
+  Tmux tmux(Command(stub, "-Djava.io.tmpdir=" + Quote(base_)));
+  ASSERT_TRUE(tmux.ok());
+  ASSERT_TRUE(tmux.wait_for_text("Could not obtain archive information since it is")) << tmux.capture();
+  EXPECT_NE(tmux.capture().find("corrupted. Error code"), std::string::npos) << tmux.capture();
+  EXPECT_NE(tmux.capture().find("ERROR"), std::string::npos);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_TRUE(ReadFile(exit_file_).empty());  // the box waits for its OK
+  tmux.keys("Enter");
+  EXPECT_EQ(ExitCode(), "0");
+}
+
+TEST_F(Terminal, DialogRunStartsTheGraphicalCommandAndExitsWithZero) {
+  const std::string stub = Path("setup");
+  launcher_test::PackInstaller(stub, {{"AUTORUN.INF", Autorun(), ""}});
+  Tmux tmux(Command(stub, "-Djava.io.tmpdir=" + Quote(base_)));
+  ASSERT_TRUE(tmux.ok());
+  EXPECT_EQ(ExitCode(), "0");  // the installer's 3 is not the exit code here
+  std::istringstream report(ReadFile(report_));
+  std::string cwd, tmpdir, option;
+  std::getline(report, cwd);
+  std::getline(report, tmpdir);
+  std::getline(report, option);
+  EXPECT_EQ(option, "-gui");
+  EXPECT_FALSE(Exists(cwd));
+}
