@@ -64,7 +64,11 @@ int file_status(EngineContext& ctx, const char* path, status_record& out) {
   auto& fs = platform::file_system();
   out = status_record{};
   platform::FileStatus st;
-  if (fs.status(path, st) != platform::Error::none || st.kind == platform::FileKind::missing) {
+  platform::Error e = fs.status(path, st);
+  if (e == platform::Error::none && st.kind == platform::FileKind::missing) return -1;
+  if (e != platform::Error::none) {
+    // Some directories (a drive root) cannot be queried that way but still
+    // say what they are through their attributes.
     uint32_t attributes = 0;
     if (fs.get_attributes(path, attributes) == platform::Error::none &&
         (attributes & platform::FILE_ATTR_DIRECTORY)) {
