@@ -1,7 +1,7 @@
 // Portable (x86 only inside the guard). CRC-32 by carry-less multiplication:
-// the buffer is folded 64 bytes at a time into four 128-bit accumulators,
-// which are folded into one whose sixteen bytes then go through the table
-// loop. Used only when the CPU reports PCLMULQDQ and SSE4.1.
+// the buffer is folded 128 bytes at a time into eight 128-bit accumulators
+// (enough independent chains to hide the multiplier's latency), which are
+// folded into one whose sixteen bytes then go through the table loop. Used only when the CPU reports PCLMULQDQ and SSE4.1.
 //
 // Why folding works: with bit i of a 128-bit little-endian chunk standing for
 // x^(127-i) (the reflected order of the ZIP CRC), a chunk A that lies D bits
@@ -42,8 +42,8 @@ constexpr uint64_t lane_constant(unsigned power) {
   return static_cast<uint64_t>(reverse32(xpow_mod(power))) << 32;
 }
 
-constexpr uint64_t FOLD_512_K0 = lane_constant(512 + 63);
-constexpr uint64_t FOLD_512_K1 = lane_constant(512 - 1);
+constexpr uint64_t FOLD_1024_K0 = lane_constant(1024 + 63);
+constexpr uint64_t FOLD_1024_K1 = lane_constant(1024 - 1);
 constexpr uint64_t FOLD_128_K0 = lane_constant(128 + 63);
 constexpr uint64_t FOLD_128_K1 = lane_constant(128 - 1);
 
@@ -53,27 +53,24 @@ __attribute__((target("pclmul,sse4.1"))) inline __m128i fold(__m128i a, __m128i 
 
 __attribute__((target("pclmul,sse4.1"))) uint32_t clmul_loop(uint32_t reg, const uint8_t* p,
                                                              size_t n) {
-  const __m128i k512 = _mm_set_epi64x(static_cast<long long>(FOLD_512_K1),
-                                      static_cast<long long>(FOLD_512_K0));
+  const __m128i k1024 = _mm_set_epi64x(static_cast<long long>(FOLD_1024_K1),
+                                       static_cast<long long>(FOLD_1024_K0));
   const __m128i k128 = _mm_set_epi64x(static_cast<long long>(FOLD_128_K1),
                                       static_cast<long long>(FOLD_128_K0));
   auto load = [](const uint8_t* q) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)); };
+  __m128i x[8];
+  for (int i = 0; i < 8; ++i) x[i] = load(p + 16 * i);
   // The register's start value enters as the first four message bytes.
-  __m128i x0 = _mm_xor_si128(load(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
-  __m128i x1 = load(p + 16), x2 = load(p + 32), x3 = load(p + 48);
-  p += 64;
-  n -= 64;
-  while (n >= 64) {
-    x0 = _mm_xor_si128(fold(x0, k512), load(p));
-    x1 = _mm_xor_si128(fold(x1, k512), load(p + 16));
-    x2 = _mm_xor_si128(fold(x2, k512), load(p + 32));
-    x3 = _mm_xor_si128(fold(x3, k512), load(p + 48));
-    p += 64;
-    n -= 64;
+  x[0] = _mm_xor_si128(x[0], _mm_cvtsi32_si128(static_cast<int>(reg)));
+  p += 128;
+  n -= 128;
+  while (n >= 128) {
+    for (int i = 0; i < 8; ++i) x[i] = _mm_xor_si128(fold(x[i], k1024), load(p + 16 * i));
+    p += 128;
+    n -= 128;
   }
-  x1 = _mm_xor_si128(fold(x0, k128), x1);
-  x2 = _mm_xor_si128(fold(x1, k128), x2);
-  x3 = _mm_xor_si128(fold(x2, k128), x3);
+  for (int i = 1; i < 8; ++i) x[i] = _mm_xor_si128(fold(x[i - 1], k128), x[i]);
+  __m128i x3 = x[7];
   while (n >= 16) {
     x3 = _mm_xor_si128(fold(x3, k128), load(p));
     p += 16;
@@ -95,7 +92,7 @@ const bool HAVE_CLMUL = cpu_has_clmul();
 }  // namespace
 
 bool crc32_raw_clmul(uint32_t& reg, const uint8_t* data, size_t length) {
-  if (!HAVE_CLMUL || length < 64) return false;
+  if (!HAVE_CLMUL || length < 128) return false;
   reg = clmul_loop(reg, data, length);
   return true;
 }

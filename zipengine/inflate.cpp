@@ -180,13 +180,7 @@ int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, uns
   // Kept in locals: every output store may alias any member.
   uint8_t* const end = in_end;
   const uint32_t first = origin;
-  const uint64_t lmask = (uint64_t(1) << lb) - 1, dmask = (uint64_t(1) << db) - 1;
-  auto lookup = [](const uint32_t* t, uint64_t mask, unsigned main_bits, uint64_t bits) {
-    uint32_t e = t[bits & mask];
-    if (__builtin_expect(e & HUFF_LINK, 0))
-      e = t[huff_value(e) + ((bits >> main_bits) & ((1u << huff_drop(e)) - 1))];
-    return e;
-  };
+  const uint64_t lmask = (uint64_t(1) << lb) - 1;
   int result = FAST_MARGIN_LEFT;
   auto refill = [&] {
     b |= load_le64(p) << k;
@@ -195,25 +189,36 @@ int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, uns
   };
   while (end - p >= FAST_INPUT_MARGIN && o < INFLATE_FLUSH_AT) {
     refill();
-    uint32_t e = lookup(lt, lmask, lb, b);
+    // Literals straight from the first level take one test each; a link
+    // entry has no literal flag and is resolved below.
+    uint32_t e = lt[b & lmask];
     if (e & HUFF_LITERAL) {
       b >>= huff_drop(e);
       k -= huff_drop(e);
       w[o++] = static_cast<uint8_t>(huff_value(e));
-      e = lookup(lt, lmask, lb, b);
+      e = lt[b & lmask];
       if (e & HUFF_LITERAL) {
         b >>= huff_drop(e);
         k -= huff_drop(e);
         w[o++] = static_cast<uint8_t>(huff_value(e));
-        e = lookup(lt, lmask, lb, b);
+        e = lt[b & lmask];
         if (e & HUFF_LITERAL) {
           b >>= huff_drop(e);
           k -= huff_drop(e);
           w[o++] = static_cast<uint8_t>(huff_value(e));
           continue;
         }
-        // At least 26 bits are left: enough for a length code and its
-        // extra bits (20 at most).
+        // At least 26 bits are left: enough for a long literal, or a length
+        // code and its extra bits (20 at most).
+      }
+    }
+    if (e & HUFF_LINK) {
+      e = lt[huff_value(e) + ((b >> lb) & ((1u << huff_drop(e)) - 1))];
+      if (e & HUFF_LITERAL) {
+        b >>= huff_drop(e);
+        k -= huff_drop(e);
+        w[o++] = static_cast<uint8_t>(huff_value(e));
+        continue;
       }
     }
     if (e & (HUFF_END_OF_BLOCK | HUFF_INVALID)) {
@@ -230,7 +235,7 @@ int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, uns
     b >>= huff_drop(e);
     k -= huff_drop(e);
     refill();
-    uint32_t d = lookup(dt, dmask, db, b);
+    uint32_t d = huff_lookup(dt, db, b);
     if (d & HUFF_INVALID) {
       result = DECODE_BAD_DATA;
       break;
