@@ -47,6 +47,20 @@ class Terminal {
       fd_ = -1;
       return false;
     }
+    users_ = 1;
+    set_raw(true);
+    return true;
+  }
+  // Raw keys while a dialog or box is up; the user's own settings while a
+  // dialog is hidden, so that a program run meanwhile (the installer) finds
+  // the terminal as it expects.
+  void set_raw(bool raw_mode) {
+    if (fd_ < 0) return;
+    raw_ = raw_mode;
+    if (!raw_mode) {
+      tcsetattr(fd_, TCSANOW, &saved_);
+      return;
+    }
     termios raw = saved_;
     // Ctrl-C arrives as a key (and means Cancel) rather than killing the
     // program with the terminal left in raw mode.
@@ -55,9 +69,8 @@ class Terminal {
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     tcsetattr(fd_, TCSANOW, &raw);
-    users_ = 1;
-    return true;
   }
+  bool is_raw() const { return raw_; }
   void close() {
     if (fd_ < 0 || --users_ > 0) return;
     tcsetattr(fd_, TCSANOW, &saved_);
@@ -136,6 +149,7 @@ class Terminal {
 
   int fd_ = -1;
   int users_ = 0;
+  bool raw_ = false;
   termios saved_{};
 };
 
@@ -499,6 +513,10 @@ class TextWindow : public DialogWindow {
     invoker_.invoke([&] {
       if (visible == visible_) return;
       visible_ = visible;
+      if (has_terminal_) {
+        std::lock_guard<std::recursive_mutex> lock(TerminalLock());
+        TheTerminal().set_raw(visible);
+      }
       if (visible) {
         redraw();
         if (events_ && events_->shown) events_->shown(*this);
@@ -530,7 +548,10 @@ class TextWindow : public DialogWindow {
     events_ = &events;
     show(true);
     while (!ended_) {
-      pollfd p[2] = {{invoker_.wake_fd(), POLLIN, 0}, {has_terminal_ ? TheTerminal().fd() : -1, POLLIN, 0}};
+      // A hidden dialog reads no keys: they belong to whoever uses the
+      // terminal meanwhile.
+      pollfd p[2] = {{invoker_.wake_fd(), POLLIN, 0},
+                     {has_terminal_ && visible_ ? TheTerminal().fd() : -1, POLLIN, 0}};
       int r = ::poll(p, 2, 500);
       if (r < 0 && errno != EINTR) break;
       invoker_.run_pending();
@@ -779,7 +800,10 @@ class PosixDialogs final : public Dialogs {
         return;
       }
       const bool own_screen = EnterScreen();
+      const bool was_raw = TheTerminal().is_raw();
+      TheTerminal().set_raw(true);
       answer = RunBox(request);
+      TheTerminal().set_raw(was_raw);
       LeaveScreen(own_screen);
       TheTerminal().close();
       Repaint(owner);
@@ -794,7 +818,10 @@ class PosixDialogs final : public Dialogs {
       if (!TheTerminal().open()) return;
       std::string typed;
       const bool own_screen = EnterScreen();
+      const bool was_raw = TheTerminal().is_raw();
+      TheTerminal().set_raw(true);
       bool ok = RunPathPrompt(title, typed);
+      TheTerminal().set_raw(was_raw);
       LeaveScreen(own_screen);
       TheTerminal().close();
       Repaint(owner);
