@@ -94,6 +94,8 @@ TEST_F(InstallerCommand, ArgumentsReachTheChildAsTheInstallerWouldSeeThem) {
 
 TEST_F(InstallerCommand, ProgramIsFoundAlongPathEvenInADirectoryWithABlank) {
   auto& env = platform::native<platform::Environment>();
+  // Not found in the current directory first (ctest runs beside the binary).
+  platform::native<platform::FileSystem>().set_current_directory(dir_.path());
   const std::string bin = Path("with blank");
   MakeDir(bin);
   const std::string self = launcher_test::SelfPath();
