@@ -48,7 +48,9 @@ void RemoveProduct(RunState& state) {
   }
 
   std::u16string install_dir = WidePath(info.InstallDir);
-  state.progress.total += CountFiles(install_dir);
+  // The count only feeds the progress bar, which a silent run does not
+  // have; skipping it spares a whole walk of the tree.
+  if (!state.silent) state.progress.total += CountFiles(install_dir);
   DeleteTree(install_dir, context);
   RemoveStartMenuFolder(info.StartMenuFolder, context);
   CleanRegistry(info);
