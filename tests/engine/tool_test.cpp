@@ -10,6 +10,14 @@ using namespace engine_test;
 
 namespace {
 
+// The Windows build's programs end in ".exe"; their shell is cmd.exe.
+bool built_for_windows() {
+  std::string self;
+  platform::native<platform::FileSystem>().program_path(self);
+  std::string tail = self.size() > 4 ? self.substr(self.size() - 4) : "";
+  return tail == ".exe" || tail == ".EXE";
+}
+
 // The tool is built next to the tests: <build>/tools/zipengine/zipengine,
 // found from this test program's own path (<build>/tests/engine/...).
 std::string tool_path() {
@@ -21,8 +29,11 @@ std::string tool_path() {
     if (cut == std::string::npos) return "zipengine";
     dir.erase(cut);
   }
-  const bool windows = self.size() > 4 && (self.substr(self.size() - 4) == ".exe" || self.substr(self.size() - 4) == ".EXE");
-  return dir + "/tools/zipengine/zipengine" + (windows ? ".exe" : "");
+  std::string tool = dir + "/tools/zipengine/zipengine" + (built_for_windows() ? ".exe" : "");
+  if (built_for_windows())
+    for (char& c : tool)
+      if (c == '/') c = '\\';
+  return tool;
 }
 
 struct tool_run {
@@ -34,7 +45,11 @@ tool_run run_tool(const fakes::TempDir& dir, const std::string& args, const std:
   tool_run r;
   std::string out = join(dir, "tool.out"), err = join(dir, "tool.err"), in = join(dir, "tool.in");
   write_file(in, input);
-  r.status = run_command("\"" + tool_path() + "\" " + args + " < \"" + in + "\" > \"" + out + "\" 2> \"" + err + "\"");
+  std::string command = "\"" + tool_path() + "\" " + args + " < \"" + in + "\" > \"" + out + "\" 2> \"" + err + "\"";
+  // cmd.exe drops the first and the last quote of a command line that
+  // starts with one: one more pair keeps the quoting intact.
+  if (built_for_windows()) command = "\"" + command + "\"";
+  r.status = run_command(command);
   r.out = read_file(out);
   r.err = read_file(err);
   // The Windows build writes text-mode standard streams.
