@@ -21,15 +21,15 @@ namespace {
 
 // The picture of the text dialog: a box being unpacked.
 const char kArtwork[] =
-    "         .----------------.\n"
-    "        /                /|\n"
-    "       /   Q E L        / |\n"
-    "      +----------------+  |\n"
-    "      |  ~~~~~~~~~~~~  |  |\n"
-    "      |  ~~~~~~~~~~    |  +\n"
-    "      |  ~~~~~~~~~~~   | /\n"
-    "      |                |/\n"
-    "      +----------------+";
+    "   .----------------.\n"
+    "  /                /|\n"
+    " /   Q E L        / |\n"
+    "+----------------+  |\n"
+    "|  ~~~~~~~~~~~~  |  |\n"
+    "|  ~~~~~~~~~~    |  +\n"
+    "|  ~~~~~~~~~~~   | /\n"
+    "|                |/\n"
+    "+----------------+";
 
 platform::DialogTemplate ProgressTemplate() {
   platform::DialogTemplate t;
