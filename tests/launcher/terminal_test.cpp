@@ -225,3 +225,20 @@ TEST_F(Terminal, DialogRunStartsTheGraphicalCommandAndExitsWithZero) {
   EXPECT_EQ(option, "-gui");
   EXPECT_FALSE(Exists(cwd));
 }
+
+TEST_F(Terminal, DialogAsksForAnotherFolderAndGoesOnThere) {
+  const std::string stub = Path("setup");
+  launcher_test::PackInstaller(stub, {{"AUTORUN.INF", Autorun(), ""}});
+  Tmux tmux(Command(stub, "-Djava.io.tmpdir=" + Quote(Path("missing"))));
+  ASSERT_TRUE(tmux.ok());
+  ASSERT_TRUE(tmux.wait_for_text("Qel Systems Installer")) << tmux.capture();
+  EXPECT_NE(tmux.capture().find("Do you want to change"), std::string::npos) << tmux.capture();
+  tmux.keys("Enter");  // OK
+  ASSERT_TRUE(tmux.wait_for_text("Please choose a folder for extraction")) << tmux.capture();
+  tmux.text(base_);
+  tmux.keys("Enter");
+  EXPECT_EQ(ExitCode(), "0");
+  std::string cwd;
+  std::getline(*std::make_unique<std::istringstream>(ReadFile(report_)), cwd);
+  EXPECT_EQ(cwd.rfind(base_ + "/sfx", 0), 0u) << cwd;
+}
