@@ -48,6 +48,7 @@ int read_central_entry(EngineContext& ctx) {
   uint8_t h = info.host_number;
   info.volume_label = ((c.external_attributes & 8) && (h == 0 || h == 5 || h == 6 || h == 11)) ? 1 : 0;
   info.high_attributes = (c.external_attributes >> 16) != 0 ? 1 : 0;
+  info.utf8 = (c.flags & 0x0800) ? 1 : 0;
   return RC_OK;
 }
 
@@ -69,6 +70,9 @@ int read_local_header(EngineContext& ctx) {
 }
 
 bool stored_in_oem(const entry_info& info, bool central) {
+  // Names flagged as UTF-8 (bit 11, written by newer tools on every host)
+  // were never in the OEM code page; converting them would garble them.
+  if (info.utf8) return false;
   uint8_t h = info.host_number, v = info.host_version;
   if (h == 0) return v < 25 || v > 26 || (central && !info.high_attributes);
   return h == 6 || (h == 11 && v == 50);

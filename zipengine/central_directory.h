@@ -42,5 +42,6 @@ int read_local_header(EngineContext& ctx);
 // short), 3 (seek failure) or 51 (short read).
 int read_entry_field(EngineContext& ctx, uint32_t n, entry_field what);
 
-// True when a name or comment of this entry is stored in the OEM code page.
+// True when a name or comment of this entry is stored in the OEM code page
+// (never for an entry flagged as UTF-8).
 bool stored_in_oem(const entry_info& info, bool central);

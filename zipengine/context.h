@@ -96,6 +96,7 @@ struct entry_info {
   uint8_t lower_case = 0;
   uint8_t volume_label = 0;
   uint8_t high_attributes = 0;  // external attributes use the high 16 bits
+  uint8_t utf8 = 0;             // flag bit 11: name and comment are UTF-8, not OEM
 };
 
 // State of the wildcard expansion of the archive path (archive_names.h).

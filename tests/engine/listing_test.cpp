@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_harness.h"
+#include "platform/code_page.h"
 #include "platform/local_time.h"
 #include "platform/locale_info.h"
 
@@ -123,6 +124,21 @@ TEST_F(Listing, ControlCharactersInNamesAreShownWithCarets) {
   engine_call c = list({stored(std::string("a\x01") + "b\x1f", "x")});
   ASSERT_EQ(c.record.listed.size(), 1u);
   EXPECT_EQ(c.record.listed[0].name, "a^Ab^_");
+}
+
+TEST_F(Listing, FatNamesAreConvertedFromOemUnlessFlaggedUtf8) {
+  zip_entry oem = stored("gr\x81n", "1");  // CP437 0x81 is u with diaeresis
+  oem.made_by_host = 0;
+  zip_entry unix_host = stored("gr\x81n", "2");
+  unix_host.made_by_host = 3;
+  zip_entry utf8 = stored("gr\xC3\xBCn", "3");
+  utf8.made_by_host = 0;
+  utf8.flags = 0x0800;
+  engine_call c = list({oem, unix_host, utf8});
+  ASSERT_EQ(c.record.listed.size(), 3u);
+  EXPECT_EQ(c.record.listed[0].name, "gr" + platform::code_page().oem_to_ansi_string("\x81") + "n");
+  EXPECT_EQ(c.record.listed[1].name, "gr\x81n");
+  EXPECT_EQ(c.record.listed[2].name, "gr\xC3\xBCn");
 }
 
 TEST_F(Listing, PatternsSelectEntries) {
