@@ -165,7 +165,10 @@ TEST_F(Mapname, AbsoluteNewNameFromTheCallerIsUsedAsGiven) {
   std::string elsewhere = root_ + "other\\place.txt";
   ASSERT_EQ(set_target_root_text(root_ + "other"), 0);  // root already set: unchanged
   EXPECT_EQ(map(elsewhere, 1), 0);
-  EXPECT_EQ(out(), root_ + "other/place.txt");
+  std::string slashed = root_ + "other/place.txt";
+  for (char& c : slashed)
+    if (c == '\\') c = '/';  // a caller's name has its separators made '/'
+  EXPECT_EQ(out(), slashed);
   EXPECT_TRUE(ctx_.path.absolute_new_name);
   EXPECT_EQ(map("relative.txt", 1), 0);
   EXPECT_EQ(out(), root_ + "relative.txt");
