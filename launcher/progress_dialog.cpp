@@ -66,6 +66,11 @@ std::string FormatCode(const char* format, int code) {
 }  // namespace
 
 void ShowProgressBar(const char*, int percent) {
+  // Each position is sent once: the engine reports every block, and every
+  // message waits for the dialog's thread.
+  static int last_sent = -1;  // touched by the worker thread only
+  if (percent == last_sent) return;
+  last_sent = percent;
   if (platform::DialogWindow* dialog = State().main_window) dialog->set_progress(kProgressBarId, percent);
 }
 
