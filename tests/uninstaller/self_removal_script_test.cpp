@@ -1,10 +1,14 @@
 // The self-removal script's steps: ten deletion attempts of the program with
 // pauses between them, the helper library and the product directories of a
 // JRE or an SDK, the program's directory and the emptied directories above
-// it, and last the script itself.
+// it, and last the script itself; the script's file is new and private.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include "fakes/temp_dir.h"
 #include "platform/self_removal.h"
+#include "platform/text_file.h"
 #include "self_removal_script.h"
 
 namespace {
@@ -67,4 +71,18 @@ TEST(SelfRemovalScript, PosixQuotingKeepsEveryByteLiteral) {
   const platform::SelfRemoval& sh = platform::self_removal();
   EXPECT_EQ(sh.delete_file("/a b/it's $HOME `x`"), "rm -f '/a b/it'\\''s $HOME `x`'\n");
   EXPECT_EQ(sh.script_extension(), ".sh");
+}
+
+TEST(SelfRemovalScript, ScriptNamesAreFreshAndPrivate) {
+  fakes::TempDir temp("script");
+  std::string first, second;
+  platform::File a, b;
+  ASSERT_EQ(platform::text_files().create_unique(temp.path(), "uninstall", ".sh", first, a), platform::Error::none);
+  ASSERT_EQ(platform::text_files().create_unique(temp.path(), "uninstall", ".sh", second, b), platform::Error::none);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(first.rfind(temp.path() + "/uninstall", 0), 0u);
+  EXPECT_EQ(first.substr(first.size() - 3), ".sh");
+  struct stat st;
+  ASSERT_EQ(::lstat(first.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
