@@ -51,13 +51,16 @@ __attribute__((target("pclmul,sse4.1"))) inline __m128i fold(__m128i a, __m128i 
   return _mm_xor_si128(_mm_clmulepi64_si128(a, k, 0x00), _mm_clmulepi64_si128(a, k, 0x11));
 }
 
+__attribute__((target("pclmul,sse4.1"))) inline __m128i load(const uint8_t* q) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+}
+
 __attribute__((target("pclmul,sse4.1"))) uint32_t clmul_loop(uint32_t reg, const uint8_t* p,
                                                              size_t n) {
   const __m128i k1024 = _mm_set_epi64x(static_cast<long long>(FOLD_1024_K1),
                                        static_cast<long long>(FOLD_1024_K0));
   const __m128i k128 = _mm_set_epi64x(static_cast<long long>(FOLD_128_K1),
                                       static_cast<long long>(FOLD_128_K0));
-  auto load = [](const uint8_t* q) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)); };
   __m128i x[8];
   for (int i = 0; i < 8; ++i) x[i] = load(p + 16 * i);
   // The register's start value enters as the first four message bytes.
