@@ -58,10 +58,11 @@ struct EngineRun {
   }
 };
 
-// Where the checked-in fixtures are (QEL_SOURCE_DIR is set by CTest).
+// Where the checked-in fixtures are: QEL_SOURCE_DIR (set by CTest), else
+// the source tree the tests were built from.
 inline std::string fixture(const std::string& name) {
   const char* top = std::getenv("QEL_SOURCE_DIR");
-  return std::string(top ? top : ".") + "/tests/data/extraction/" + name;
+  return std::string(top ? top : QEL_EXTRACTION_SOURCE_DIR) + "/tests/data/extraction/" + name;
 }
 
 }  // namespace extraction_test
