@@ -53,12 +53,9 @@ int CountBelow(const std::u16string& directory) {
   return count;
 }
 
+// The read-only attribute of `directory` has been cleared already.
 void DeleteBelow(const std::u16string& directory, RemovalContext& context) {
   platform::FileSystem& fs = platform::file_system();
-  // Cleared first, not last: on POSIX a write-protected directory keeps its
-  // entries, where Windows only protects the directory itself.
-  uint32_t own = 0;
-  if (fs.get_attributes_w(directory, own) == platform::Error::none) ClearReadOnly(directory, own);
 
   std::vector<platform::WideDirectoryEntry> entries;
   if (fs.list_directory_w(directory, entries) != platform::Error::none) {
@@ -133,5 +130,11 @@ void DeleteTree(const std::u16string& directory, RemovalContext& context) {
     RemovePath(directory, PathKind::link, context);
     return;
   }
+  // Cleared first, not last: on POSIX a write-protected directory keeps its
+  // entries, where Windows only protects the directory itself. Below the
+  // top the listing clears each entry before it is entered.
+  uint32_t own = 0;
+  if (platform::file_system().get_attributes_w(directory, own) == platform::Error::none)
+    ClearReadOnly(directory, own);
   DeleteBelow(directory, context);
 }
