@@ -318,6 +318,16 @@ TEST_F(Listing, ExtendedTimestampWinsOverTheDosTime) {
   EXPECT_EQ(c.record.listed[0].date3, local.year % 100);
   EXPECT_EQ(c.record.listed[0].hour, local.hour);
   EXPECT_EQ(c.record.listed[0].minute, local.minute);
+
+  // The next entry, without an extra field, does not inherit that time.
+  zip_entry plain = stored("p", "y");
+  plain.dos_time = ((2001u - 1980u) << 25) | (2u << 21) | (3u << 16) | (4u << 11) | (5u << 5);
+  write_file(path("ut2.zip"), build_zip({e, plain}));
+  engine_call two = list_archive(path("ut2.zip"));
+  ASSERT_EQ(two.record.listed.size(), 2u);
+  EXPECT_EQ(two.record.listed[1].date3, 1);
+  EXPECT_EQ(two.record.listed[1].hour, 4);
+  EXPECT_EQ(two.record.listed[1].minute, 5);
 }
 
 }  // namespace
