@@ -61,7 +61,9 @@ entry_time time_of_entry(EngineContext& ctx) {
 
 int list_entries(EngineContext& ctx) {
   const int order = platform::locale_info().date_order();
-  entry_info info;
+  // The listing needs one information record; the walk's first serves.
+  entry_info& info = ctx.infos[0];
+  info = entry_info{};
   ctx.info = &info;
   uint32_t total_c = 0, total_u = 0, listed = 0;
   int result = RC_OK;
