@@ -220,6 +220,23 @@ int process_archive(EngineContext& ctx, const char* name, int last_chance) {
   }
   r = comment;
   if (ctx.show_comment && !ctx.info_mode) return r;
+  if (ctx.info_mode) {
+    // The detailed listing shows the end record before the entries.
+    const end_record& e = ctx.end;
+    message(ctx,
+            "\nEnd-of-central-directory record:\n"
+            "  Archive file size:                    %10ld\n"
+            "  End record offset (actual):           %10ld\n"
+            "  End record offset (expected):         %10ld\n"
+            "  This disk / central directory disk:   %5u / %u\n"
+            "  Entries on this disk / in total:      %5u / %u\n"
+            "  Central directory size / offset:      %10lu / %lu\n"
+            "  Archive comment length:               %10u\n\n",
+            static_cast<long>(ctx.archive_length), static_cast<long>(ctx.real_end_offset),
+            static_cast<long>(ctx.expected_end_offset), e.this_disk, e.central_start_disk, e.entries_this_disk,
+            e.total_entries, static_cast<unsigned long>(e.central_size), static_cast<unsigned long>(e.central_offset),
+            e.comment_length);
+  }
 
   const end_record& e = ctx.end;
   if (!ctx.info_mode && e.this_disk != 0) {
