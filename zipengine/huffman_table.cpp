@@ -84,7 +84,7 @@ int huff_build(const uint8_t* lengths, unsigned count, const uint32_t* symbols,
     unsigned len = lengths[s];
     uint32_t code = first_code[len] + (i - order_start[len]);
     uint32_t rev = reverse_bits(code, len);
-    uint32_t e = symbols[s] + (len << 6) + len;
+    uint32_t e = symbols[s] + (len << 8) + len;
     if (len <= main_bits) {
       replicate(t, rev, 1u << len, main_size, e);
       continue;
@@ -104,7 +104,7 @@ int huff_build(const uint8_t* lengths, unsigned count, const uint32_t* symbols,
       used += 1u << sub_bits;
       if (used > table.capacity) return HUFF_NO_ROOM;
       replicate(t, sub_start, 1, used, invalid);
-      t[prefix] = huff_entry(HUFF_LINK, sub_start, sub_bits) | (main_bits << 6);
+      t[prefix] = huff_entry(HUFF_LINK, sub_start, sub_bits) | (main_bits << 8);
       open_prefix = prefix;
     }
     replicate(t + sub_start, rev >> main_bits, 1u << (len - main_bits), 1u << sub_bits, e);

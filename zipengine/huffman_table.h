@@ -6,17 +6,19 @@
 #include <cstdint>
 
 // One table entry is a 32-bit word:
-//   bits 0-5    bits to drop when the entry is taken: the code's length plus
+//   bits 0-7    bits to drop when the entry is taken: the code's length plus
 //               its extra bits (for a link: the sub-table's index width)
-//   bits 6-10   the code's own length
-//   bits 11-14  kind (flags below; none set: a base value followed by
-//               extra bits, i.e. a length or a distance)
-//   bits 16-31  value: literal byte, base value, or sub-table start
-// Everything the hot loops need comes from one load and a few shifts.
-inline constexpr uint32_t HUFF_LITERAL = 1u << 11;
-inline constexpr uint32_t HUFF_LINK = 1u << 12;
-inline constexpr uint32_t HUFF_END_OF_BLOCK = 1u << 13;
-inline constexpr uint32_t HUFF_INVALID = 1u << 14;
+//   bits 8-12   the code's own length
+//   bits 13-15  kind flags (below); none of them and no literal flag: a base
+//               value followed by extra bits, i.e. a length or a distance
+//   bits 16-30  value: literal byte, base value, or sub-table start
+//   bit 31      literal
+// Everything the hot loops need comes from one load and a few shifts; the
+// drop count is the low byte and the literal test is a sign test.
+inline constexpr uint32_t HUFF_LINK = 1u << 13;
+inline constexpr uint32_t HUFF_END_OF_BLOCK = 1u << 14;
+inline constexpr uint32_t HUFF_INVALID = 1u << 15;
+inline constexpr uint32_t HUFF_LITERAL = 1u << 31;
 
 inline constexpr unsigned HUFF_MAX_CODE_LENGTH = 16;
 inline constexpr unsigned HUFF_MAX_SYMBOLS = 288;
@@ -24,10 +26,10 @@ inline constexpr unsigned HUFF_MAX_SYMBOLS = 288;
 inline constexpr uint32_t huff_entry(uint32_t kind, uint32_t value, uint32_t extra_bits) {
   return (value << 16) | kind | extra_bits;
 }
-inline constexpr unsigned huff_drop(uint32_t e) { return e & 63u; }
-inline constexpr unsigned huff_code_length(uint32_t e) { return (e >> 6) & 31u; }
+inline constexpr unsigned huff_drop(uint32_t e) { return e & 0xFFu; }
+inline constexpr unsigned huff_code_length(uint32_t e) { return (e >> 8) & 31u; }
 inline constexpr unsigned huff_extra_bits(uint32_t e) { return huff_drop(e) - huff_code_length(e); }
-inline constexpr uint32_t huff_value(uint32_t e) { return e >> 16; }
+inline constexpr uint32_t huff_value(uint32_t e) { return (e >> 16) & 0x7FFFu; }
 
 // The entry found for the low bits of `bits` (bit 0 is the next input bit).
 inline uint32_t huff_lookup(const uint32_t* table, unsigned main_bits, uint64_t bits) {

@@ -175,11 +175,11 @@ int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, uns
   uint64_t b = bits;
   unsigned k = count;
   uint8_t* p = in;
-  uint8_t* const w = buf;
-  uint32_t o = pos;
+  uint8_t* o = buf + pos;  // write pointer
   // Kept in locals: every output store may alias any member.
   uint8_t* const end = in_end;
-  const uint32_t first = origin;
+  const uint8_t* const first = buf + origin;
+  const uint8_t* const flush_at = buf + INFLATE_FLUSH_AT;
   const uint64_t lmask = (uint64_t(1) << lb) - 1;
   int result = FAST_MARGIN_LEFT;
   auto refill = [&] {
@@ -187,7 +187,7 @@ int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, uns
     p += (63 - k) >> 3;
     k |= 56;
   };
-  while (end - p >= FAST_INPUT_MARGIN && o < INFLATE_FLUSH_AT) {
+  while (end - p >= FAST_INPUT_MARGIN && o < flush_at) {
     refill();
     // Literals straight from the first level take one test each; a link
     // entry has no literal flag and is resolved below.
@@ -195,17 +195,17 @@ int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, uns
     if (e & HUFF_LITERAL) {
       b >>= huff_drop(e);
       k -= huff_drop(e);
-      w[o++] = static_cast<uint8_t>(huff_value(e));
+      *o++ = static_cast<uint8_t>(huff_value(e));
       e = lt[b & lmask];
       if (e & HUFF_LITERAL) {
         b >>= huff_drop(e);
         k -= huff_drop(e);
-        w[o++] = static_cast<uint8_t>(huff_value(e));
+        *o++ = static_cast<uint8_t>(huff_value(e));
         e = lt[b & lmask];
         if (e & HUFF_LITERAL) {
           b >>= huff_drop(e);
           k -= huff_drop(e);
-          w[o++] = static_cast<uint8_t>(huff_value(e));
+          *o++ = static_cast<uint8_t>(huff_value(e));
           continue;
         }
         // At least 26 bits are left: enough for a long literal, or a length
@@ -217,7 +217,7 @@ int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, uns
       if (e & HUFF_LITERAL) {
         b >>= huff_drop(e);
         k -= huff_drop(e);
-        w[o++] = static_cast<uint8_t>(huff_value(e));
+        *o++ = static_cast<uint8_t>(huff_value(e));
         continue;
       }
     }
@@ -244,11 +244,11 @@ int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, uns
     b >>= huff_drop(d);
     k -= huff_drop(d);
     // No valid stream refers to bytes before the start of the entry.
-    if (dist > o - first) {
+    if (dist > static_cast<uint32_t>(o - first)) {
       result = DECODE_BAD_DATA;
       break;
     }
-    uint8_t* dst = w + o;
+    uint8_t* dst = o;
     const uint8_t* src = dst - dist;
     uint8_t* const stop = dst + len;
     o += len;
@@ -283,7 +283,7 @@ int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, uns
   bits = low_bits(b, k);
   count = k;
   in = p;
-  pos = o;
+  pos = static_cast<uint32_t>(o - buf);
   return result;
 }
 
