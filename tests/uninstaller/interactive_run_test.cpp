@@ -59,9 +59,12 @@ class InteractiveRun : public UninstallRun {
     command += " " + Quote(program_);
     for (auto& a : arguments) command += " " + Quote(a);
     command += "; echo PROGRAM-ENDED; sleep 60";
-    Tmux("new-session -d -s run -x 100 -y 30 " + Quote(command));
+    // A fresh session each time: ending the last one would stop the server
+    // just as the next one tries to reach it.
+    session_ = "run" + std::to_string(++sessions_);
+    Tmux("new-session -d -s " + session_ + " -x 100 -y 30 " + Quote(command));
   }
-  std::string Screen() { return Flat(Tmux("capture-pane -p -t run")); }
+  std::string Screen() { return Flat(Tmux("capture-pane -p -t " + session_)); }
   // Waits (up to 10 s) for `text` on the screen; every screen seen on the
   // way is kept in seen_.
   bool WaitFor(const std::string& text) {
@@ -73,9 +76,10 @@ class InteractiveRun : public UninstallRun {
     }
     return false;
   }
-  void Keys(const std::string& keys) { Tmux("send-keys -t run " + keys); }
+  void Keys(const std::string& keys) { Tmux("send-keys -t " + session_ + " " + keys); }
 
-  std::string socket_, seen_;
+  std::string socket_, seen_, session_;
+  int sessions_ = 0;
 };
 
 TEST_F(InteractiveRun, OkRemovesWithProgressAndShowsTheResult) {
@@ -112,7 +116,6 @@ TEST_F(InteractiveRun, EscapeAndCancelChangeNothing) {
   ASSERT_TRUE(WaitFor("Do you want to uninstall")) << Screen();
   Keys("Escape");
   ASSERT_TRUE(WaitFor("PROGRAM-ENDED")) << Screen();
-  Tmux("kill-session -t run");
 
   // Tab moves from OK to Cancel.
   Start({});
