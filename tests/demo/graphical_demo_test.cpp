@@ -56,7 +56,7 @@ class GraphicalDemo : public ::testing::Test {
 
   // Polls the terminal until `text` shows (the run goes at its own pace).
   bool wait_for(const std::string& text) {
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 600; ++i) {
       if (screen().find(text) != std::string::npos) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -64,7 +64,7 @@ class GraphicalDemo : public ::testing::Test {
   }
 
   std::string exit_code() {
-    for (int i = 0; i < 300 && !fs::exists(base / "exit-code"); ++i)
+    for (int i = 0; i < 600 && !fs::exists(base / "exit-code"); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     std::string code = read_file(base / "exit-code");
     while (!code.empty() && code.back() == '\n') code.pop_back();

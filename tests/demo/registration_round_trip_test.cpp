@@ -57,9 +57,10 @@ class RegistrationRoundTrip : public ::testing::Test {
                        scratch.path());
   }
 
-  // The self-removal script runs after the uninstaller has exited.
+  // The self-removal script runs after the uninstaller has exited, at the
+  // lowest priority, so on a busy machine it may take a while.
   void wait_until_gone(const fs::path& path) {
-    for (int i = 0; i < 200 && fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 1200 && fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
 };
 
