@@ -4,7 +4,7 @@
 # directory; prints the median wall time and peak memory (from
 # /usr/bin/time -v) of RUNS runs per tool as a Markdown table.
 #
-#   bench/extract/run_bench.sh [ZIPENGINE] [RUNS]
+#   bench/extract/run_bench.sh [ZIPENGINE] [RUNS] ["jre small"]
 #
 # ZIPENGINE defaults to build/extraction/tools/zipengine/zipengine. The
 # archives are made once under build/extraction/bench/ by make_archives.py.
@@ -13,6 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 engine=${1:-$top/build/extraction/tools/zipengine/zipengine}
 runs=${2:-5}
+archives=${3:-jre small}
 work=$top/build/extraction/bench
 mkdir -p "$work"
 python3 "$here/make_archives.py" "$work" >/dev/null
@@ -31,20 +32,21 @@ m = re.search(r"Elapsed \(wall clock\) time.*: (?:(\d+):)?(\d+):([\d.]+)", t)
 h, mi, s = m.group(1), m.group(2), m.group(3)
 secs = (int(h) * 3600 if h else 0) + int(mi) * 60 + float(s)
 kb = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", t).group(1))
-print(secs, kb)
+cpu = float(re.search(r"User time \(seconds\): ([\d.]+)", t).group(1)) + float(re.search(r"System time \(seconds\): ([\d.]+)", t).group(1))
+print(secs, kb, cpu)
 PY
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-echo "| archive | tool | median s | peak MiB | speed-up vs fastest peer |"
-echo "|---|---|---|---|---|"
-for archive in jre small; do
+echo "| archive | tool | median wall s | median CPU s (user+sys) | peak MiB | wall speed-up vs fastest peer |"
+echo "|---|---|---|---|---|---|"
+for archive in $archives; do
   zip=$work/$archive.zip
   out=$work/out
   best_peer=""
   for tool in zipengine python bsdtar 7zz; do
-    : >"$work/times.txt"; : >"$work/mem.txt"
+    : >"$work/times.txt"; : >"$work/mem.txt"; : >"$work/cpu.txt"
     i=0
     while [ $i -lt "$runs" ]; do
       case $tool in
@@ -55,22 +57,25 @@ for archive in jre small; do
       esac
       echo "$r" | cut -d' ' -f1 >>"$work/times.txt"
       echo "$r" | cut -d' ' -f2 >>"$work/mem.txt"
+      echo "$r" | cut -d' ' -f3 >>"$work/cpu.txt"
       i=$((i + 1))
     done
     t=$(median <"$work/times.txt")
     m=$(median <"$work/mem.txt")
+    c=$(median <"$work/cpu.txt")
     eval "time_$tool=$t"
     eval "mem_$tool=$m"
+    eval "cpu_$tool=$c"
     if [ "$tool" != zipengine ]; then
       if [ -z "$best_peer" ] || awk "BEGIN{exit !($t < $best_peer)}"; then best_peer=$t; fi
     fi
   done
   for tool in zipengine python bsdtar 7zz; do
-    eval "t=\$time_$tool; m=\$mem_$tool"
+    eval "t=\$time_$tool; m=\$mem_$tool; c=\$cpu_$tool"
     speed=""
     [ "$tool" = zipengine ] && speed=$(awk "BEGIN{printf \"%.2fx\", $best_peer / $t}")
-    awk -v a="$archive" -v tool="$tool" -v t="$t" -v m="$m" -v s="$speed" \
-      'BEGIN{printf "| %s | %s | %.3f | %.1f | %s |\n", a, tool, t, m / 1024, s}'
+    awk -v a="$archive" -v tool="$tool" -v t="$t" -v m="$m" -v c="$c" -v s="$speed" \
+      'BEGIN{printf "| %s | %s | %.3f | %.3f | %.1f | %s |\n", a, tool, t, c, m / 1024, s}'
   done
 done
 rm -rf "$work/out"
