@@ -151,7 +151,9 @@ class Win32Dialogs final : public Dialogs {
     Win32Window window(dialog, &events);
     INT_PTR r = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.resource), nullptr,
                                 &Win32Window::Procedure, reinterpret_cast<LPARAM>(&window));
-    return r == -1 ? DIALOG_CANCEL : static_cast<int>(r);
+    // -1: the dialog never came up (no window station or display, a
+    // missing template); no handler ran, so nobody pressed anything.
+    return r == -1 ? DIALOG_FAILED : static_cast<int>(r);
   }
 
   std::unique_ptr<DialogWindow> open_modeless(const DialogTemplate& dialog) override {

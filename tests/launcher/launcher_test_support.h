@@ -31,9 +31,12 @@ class RecordingDialogs final : public platform::Dialogs {
   std::deque<int> answers;  // empty: OK
   std::deque<std::pair<platform::FolderChoice, std::string>> folders;  // empty: cancelled
   int browses = 0;
+  int modal_result = platform::DIALOG_CANCEL;  // what every modal dialog answers
+  int modal_runs = 0;
 
   int run_modal(const platform::DialogTemplate&, const platform::DialogEvents&) override {
-    return platform::DIALOG_CANCEL;
+    ++modal_runs;
+    return modal_result;
   }
   std::unique_ptr<platform::DialogWindow> open_modeless(const platform::DialogTemplate&) override {
     return nullptr;

@@ -1,6 +1,7 @@
 // The run sequences in-process with fake services: the IA64 WOW64 refusal
-// in every mode, the dots of console progress, the progress share and
-// Cancel as the engine sees them, and nested archives that do not fit.
+// in every mode, the exit code of a graphical run, the dots of console
+// progress, the progress share and Cancel as the engine sees them, and
+// nested archives that do not fit.
 #include "engine_calls.h"
 #include "fakes/fake_file_system.h"
 #include "installer_process.h"
@@ -47,6 +48,33 @@ TEST_F(RunSequence, Ia64Wow64IsRefusedBeforeAnythingIsExtracted) {
   EXPECT_FALSE(dialogs_.boxes[0].request.title.has_value());  // the system's default title
   EXPECT_EQ(dialogs_.boxes[0].request.icon, platform::MessageIcon::error);
   EXPECT_FALSE(dialogs_.boxes[0].owned);
+}
+
+TEST_F(RunSequence, GraphicalModeExitsZeroUnlessTheDialogCouldNotBeShown) {
+  for (int result : {platform::DIALOG_OK, platform::DIALOG_CANCEL}) {
+    launcher::ResetState();
+    dialogs_.modal_result = result;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(launcher::LauncherMain({"stub", "-log=x"}), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  }
+  EXPECT_TRUE(dialogs_.boxes.empty());
+
+  // No display: nothing ran, so the run must not pass for a success.
+  launcher::ResetState();
+  dialogs_.modal_result = platform::DIALOG_FAILED;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(launcher::LauncherMain({"stub"}), -1);
+  const std::string text =
+      "Could not show the installer window. Without a display, start the installer with -mode=console or "
+      "-mode=silent.";
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "**** " + text + "\n");
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].request.text, text);
+  EXPECT_EQ(dialogs_.boxes[0].request.title.value_or(""), "ERROR");
+  EXPECT_FALSE(dialogs_.boxes[0].owned);
+  EXPECT_EQ(dialogs_.modal_runs, 3);
+  EXPECT_EQ(console_.setups, 0);
 }
 
 TEST_F(RunSequence, ConsoleDotsFollowThePercentAndStartAgainAfterAHundred) {

@@ -35,6 +35,9 @@ namespace platform {
 // button has the id DIALOG_CANCEL and the OK button DIALOG_OK, as on Windows.
 inline constexpr int DIALOG_OK = 1;
 inline constexpr int DIALOG_CANCEL = 2;
+// run_modal's answer when the dialog could not be shown at all (Win32: no
+// display to show it on, or its template missing): nobody saw or ended it.
+inline constexpr int DIALOG_FAILED = -1;
 
 enum class ControlKind {
   text,            // static text, left-aligned
@@ -108,7 +111,7 @@ class Dialogs {
   virtual ~Dialogs() = default;
 
   // Shows a modal dialog on the calling thread until it is ended; answers
-  // the end result.
+  // the end result, or DIALOG_FAILED when it could not be shown.
   virtual int run_modal(const DialogTemplate& dialog, const DialogEvents& events) = 0;
   // Shows a dialog without waiting (for a single-threaded caller that
   // changes it between steps of work); it closes when the object is freed.
