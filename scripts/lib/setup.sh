@@ -4,7 +4,7 @@
 
 qel_packages=(cmake make g++ python3 libgtest-dev libbenchmark-dev zlib1g-dev libdeflate-dev
               7zip libarchive-tools tmux)
-qel_windows_packages=(g++-mingw-w64-i686 wine wine32:i386)
+qel_windows_packages=(g++-mingw-w64-i686 libz-mingw-w64-dev wine wine32:i386)
 qel_fuzz_packages=(clang libclang-rt-14-dev)
 
 qel_missing_packages() {
