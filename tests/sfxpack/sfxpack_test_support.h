@@ -3,6 +3,8 @@
 // captured.
 #pragma once
 
+#include "support/shell_files.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,32 +15,11 @@ namespace sfxpack_test {
 
 namespace fs = std::filesystem;
 
-inline void write_file(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
+using shell_files::CommandResult;
+using shell_files::quote;
+using shell_files::read_file;
+using shell_files::write_file;
 
-inline std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline std::string quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) {
-    if (c == '\'') q += "'\\''";
-    else q += c;
-  }
-  return q + "'";
-}
-
-struct CommandResult {
-  int exit_code = -1;
-  std::string output;  // stdout and stderr together
-};
 
 // Runs a shell command; its output is collected through a file in `scratch`.
 inline CommandResult run_command(const std::string& command, const fs::path& scratch) {
@@ -47,7 +28,7 @@ inline CommandResult run_command(const std::string& command, const fs::path& scr
   CommandResult r;
   r.output = read_file(out);
   fs::remove(out);
-  r.exit_code = (status >= 0 && (status & 0x7f) == 0) ? (status >> 8) & 0xff : -1;
+  r.exit_code = shell_files::exit_code_of(status);
   return r;
 }
 
