@@ -3,8 +3,9 @@
 # private Xvfb display, a packed installer shows its progress dialog, starts
 # its installer in the extraction directory and removes that directory
 # afterwards; Escape during the extraction cancels the run without starting
-# the installer; and without any display the run fails loudly (exit -1 and a
-# "****" line) instead of passing for a success having done nothing.
+# the installer; a corrupt payload brings up the error box; and without any
+# display the run fails loudly (exit -1 and a "****" line) instead of
+# passing for a success having done nothing.
 #
 # By hand, from the source tree, after building the cross build's setupstub:
 #   tests/launcher/wine_gui_check.sh [build/gui-win] [screenshot.png]
@@ -137,7 +138,35 @@ else
   echo "skipped: Cancel (no xdotool)"
 fi
 
-# 3. No display at all.
+# 3. A stub without payload: the error box, owned by the dialog, comes up
+# from the worker thread; after OK the run still ends with exit 0.
+if command -v xdotool > /dev/null; then
+  cp "$STUB" "$WORK/bare.exe"
+  rm -rf "$WORK/base" && mkdir "$WORK/base"
+  DISPLAY=$DISPLAY_NAME timeout 60 wine "$WORK/bare.exe" "-Djava.io.tmpdir=$(winpath "$WORK/base")" \
+    > "$WORK/out.txt" 2> "$WORK/err.txt" &
+  RUN_PID=$!
+  box=
+  for _ in $(seq 200); do
+    box=$(DISPLAY=$DISPLAY_NAME xdotool search --onlyvisible --name '^ERROR$' 2> /dev/null | tail -n 1)
+    [ -n "$box" ] && break
+    sleep 0.1
+  done
+  if [ -n "$box" ]; then
+    pass "corrupt payload: error box shown"
+    sleep 0.3
+    DISPLAY=$DISPLAY_NAME xdotool windowfocus --sync "$box" 2> /dev/null
+    DISPLAY=$DISPLAY_NAME xdotool key Return 2> /dev/null
+  else
+    fail "corrupt payload: no error box"
+  fi
+  wait_run
+  [ "$rc" -eq 0 ] && pass "corrupt payload: exit 0 after OK" || fail "corrupt payload: exit $rc"
+else
+  echo "skipped: error box (no xdotool)"
+fi
+
+# 4. No display at all.
 run_gui ""
 wait_run
 [ "$rc" -eq 255 ] && pass "no display: exit -1" || fail "no display: exit $rc"
