@@ -3,10 +3,13 @@
 // stored with every bit inverted, so each lookup inverts the input bits;
 // extra bits are plain.
 //
-// Reading never stops at the end of the data: missing bytes read as all ones
-// and the entry is decoded to its full size, because the final check of how
-// many bytes were used reports such data (each byte read past the end is
-// counted there as a byte used).
+// Reading does not stop at the end of the data: missing bytes read as all
+// ones and decoding goes on, because the final check of how many bytes were
+// used reports such data (each byte read past the end is counted there as a
+// byte used). Lookahead near the end needs a byte or two of that fill, and
+// some encoders leave a stream a byte short; but once far more fill than
+// that has been read, everything after is made of fill bits alone, so the
+// decoder stops there instead of producing up to 4 GiB of it.
 #include "explode.h"
 
 #include <array>
@@ -15,6 +18,8 @@
 namespace {
 
 constexpr uint32_t WINDOW = DECODER_WINDOW_SIZE;
+// Bytes of fill read past the end of the data after which decoding stops.
+constexpr int64_t EXPLODE_FILL_LIMIT = 64;
 constexpr unsigned LITERAL_MAIN_BITS = 10;
 constexpr unsigned SMALL_MAIN_BITS = 8;
 
@@ -48,6 +53,7 @@ struct exploder {
   uint8_t* window;
   uint32_t pos = 0;
   bool wrapped = false;
+  int64_t fill_bytes = 0;  // bytes read past the end of the data
 
   explicit exploder(decoder_io& d) : io(d), window(d.window) { load(); }
   void load() {
@@ -64,7 +70,10 @@ struct exploder {
       store();
       bool more = io.refill(io.opaque);
       load();
-      if (!more || in == in_end) return -1;
+      if (!more || in == in_end) {
+        ++fill_bytes;
+        return -1;
+      }
     }
     return *in++;
   }
@@ -188,7 +197,7 @@ int explode_stream(decoder_io& io, explode_tables& tables, const explode_params&
   }
 
   uint32_t remaining = params.uncompressed_size;
-  while (remaining) {
+  while (remaining && s.fill_bytes <= EXPLODE_FILL_LIMIT) {
     if (s.take(1)) {
       int32_t c = literal_tree ? s.decode(tables.literal, lit_bits) : static_cast<int32_t>(s.take(8));
       if (c < 0) {

@@ -28,10 +28,11 @@ struct explode_params {
   uint32_t uncompressed_size;  // output to produce
 };
 
-// Decodes one imploded stream from io, producing exactly
-// params.uncompressed_size bytes. Returns a decoder_result or a flush
-// result. On DECODE_WRONG_LENGTH, *bytes_used holds the compressed bytes the
-// decoder actually used (more than it was given when the data ran short).
+// Decodes one imploded stream from io, producing params.uncompressed_size
+// bytes (fewer only when the data ends far too early). Returns a
+// decoder_result or a flush result. On DECODE_WRONG_LENGTH, *bytes_used
+// holds the compressed bytes the decoder actually used (more than it was
+// given when the data ran short).
 int explode_stream(decoder_io& io, explode_tables& tables, const explode_params& params,
                    int64_t* bytes_used);
 

@@ -81,14 +81,23 @@ TEST(ExplodeStreamRules, CompressedSizeMustBeUsedExactly) {
   EXPECT_EQ(r.result, 5);
   EXPECT_EQ(r.used, static_cast<int64_t>(packed.size()));
   EXPECT_TRUE(r.output == data);
-  // Data that ends early: decoded to the full size, then reported.
-  for (size_t missing : {size_t(1), size_t(5), size_t(300)}) {
+  // Data that ends early: decoded to the full size with fill bits, then
+  // reported.
+  for (size_t missing : {size_t(1), size_t(5)}) {
     std::vector<uint8_t> shorter(packed.begin(), packed.end() - static_cast<long>(missing));
     auto s = explode_bytes(shorter, mode.flags(), static_cast<uint32_t>(data.size()), 100);
     EXPECT_EQ(s.result, 5) << missing;
     EXPECT_GT(s.used, static_cast<int64_t>(shorter.size()));
     EXPECT_EQ(s.output.size(), data.size());
   }
+  // Far too early: decoding stops soon after the data ran out, instead of
+  // making the whole declared size out of fill bits.
+  std::vector<uint8_t> stub(packed.begin(), packed.begin() + 200);
+  auto s = explode_bytes(stub, mode.flags(), 0xFFFFFFF0u);
+  EXPECT_EQ(s.result, 5);
+  EXPECT_GT(s.used, 200);
+  EXPECT_LE(s.used, 200 + 70);
+  EXPECT_LT(s.output.size(), 200000u);
 }
 
 TEST(ExplodeStreamRules, LastMatchIsCutAtTheEntrySize) {
