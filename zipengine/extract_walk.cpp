@@ -223,6 +223,10 @@ bool target_allows(EngineContext& ctx, walk_state& w) {
       return false;
     }
 
+    // Overwriting always, with neither update nor freshen, extracts whatever
+    // is there: looking at the existing file would only cost a stat per entry.
+    if (ctx.overwrite_mode == OVERWRITE_ALWAYS && !ctx.update && !ctx.freshen) return true;
+
     bool ask = false, skip = false;
     int newer = check_for_newer(ctx, ctx.output_name);
     if (newer < 0) {
