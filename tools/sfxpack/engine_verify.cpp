@@ -1,9 +1,6 @@
 // Listing and testing an installer with the engine.
 #include "engine_verify.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "zipengine/zipengine.h"
 
 namespace sfxpack {
@@ -50,14 +47,6 @@ int run_engine(const std::string& path, bool test) {
   return zipengine_run(0, nullptr, 0, nullptr, &options, &callbacks);
 }
 
-// While a mode of the engine is still being built it says so instead of
-// doing the work; that is no fault of the archive.
-bool engine_says_not_yet() {
-  std::string lower = collected.text;
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  return lower.find("not yet") != std::string::npos || lower.find("not available yet") != std::string::npos;
-}
-
 std::string engine_text() {
   std::string t = collected.text;
   while (!t.empty() && (t.back() == '\n' || t.back() == ' ')) t.pop_back();
@@ -74,28 +63,23 @@ VerifyResult verify_with_engine(const std::string& archive_path, size_t expected
   }
 
   int rc = run_engine(archive_path, false);
-  if (rc != RC_OK && engine_says_not_yet()) {
-    r.notes.push_back("the engine cannot list archives yet; listing skipped");
-  } else if (rc != RC_OK) {
+  if (rc != RC_OK) {
     r.ok = false;
     r.failure = "the launcher's engine cannot read the result (result code " + std::to_string(rc) + ")" + engine_text();
     return r;
-  } else {
-    r.listed_entries = collected.entries;
-    r.listed_bytes = collected.bytes;
-    if (collected.entries != expected_entries || collected.bytes != expected_bytes) {
-      r.ok = false;
-      r.failure = "the launcher's engine lists " + std::to_string(collected.entries) + " entries of " +
-                  std::to_string(collected.bytes) + " bytes, but " + std::to_string(expected_entries) +
-                  " entries of " + std::to_string(expected_bytes) + " bytes were written";
-      return r;
-    }
+  }
+  r.listed_entries = collected.entries;
+  r.listed_bytes = collected.bytes;
+  if (collected.entries != expected_entries || collected.bytes != expected_bytes) {
+    r.ok = false;
+    r.failure = "the launcher's engine lists " + std::to_string(collected.entries) + " entries of " +
+                std::to_string(collected.bytes) + " bytes, but " + std::to_string(expected_entries) +
+                " entries of " + std::to_string(expected_bytes) + " bytes were written";
+    return r;
   }
 
   rc = run_engine(archive_path, true);
-  if (rc != RC_OK && engine_says_not_yet()) {
-    r.notes.push_back("the engine cannot test archives yet; test skipped");
-  } else if (rc != RC_OK) {
+  if (rc != RC_OK) {
     r.ok = false;
     r.failure = "the launcher's engine finds errors in the result (result code " + std::to_string(rc) + ")" +
                 engine_text();
