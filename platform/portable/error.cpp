@@ -19,6 +19,8 @@ const char* error_text(Error e) {
     case Error::interrupted: return "interrupted";
     case Error::no_memory: return "out of memory";
     case Error::unsupported: return "not supported";
+    case Error::is_link: return "is a link";
+    case Error::invalid_name: return "invalid path";
     case Error::io: return "input/output error";
   }
   return "unknown error";

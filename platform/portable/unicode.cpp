@@ -132,6 +132,45 @@ std::string utf16_to_utf8(std::u16string_view s) {
   return out;
 }
 
+std::string utf16_to_wtf8(std::u16string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    char32_t c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    }
+    append_utf8(out, c);  // a lone surrogate keeps its own three bytes
+  }
+  return out;
+}
+
+std::u16string wtf8_to_utf16(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    // The three-byte form of a surrogate code unit, which UTF-8 forbids.
+    if (byte(i) == 0xED && i + 2 < s.size() && byte(i + 1) >= 0xA0 && byte(i + 1) <= 0xBF &&
+        (byte(i + 2) & 0xC0) == 0x80) {
+      out += static_cast<char16_t>(0xD000 | ((byte(i + 1) & 0x3F) << 6) | (byte(i + 2) & 0x3F));
+      i += 3;
+      continue;
+    }
+    bool valid;
+    char32_t c = decode_utf8(s, i, valid);
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 | (c >> 10));
+      out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
 char32_t cp437_to_unicode(unsigned char b) {
   return b < 0x80 ? char32_t(b) : char32_t(CP437_HIGH[b - 0x80]);
 }

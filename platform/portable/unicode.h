@@ -26,6 +26,13 @@ size_t utf8_length(char32_t c);
 std::u16string utf8_to_utf16(std::string_view s);
 std::string utf16_to_utf8(std::u16string_view s);
 
+// WTF-8: UTF-8 that also carries unpaired surrogates (as the three-byte
+// form of their code unit), so that every UTF-16 name a Windows listing
+// returns survives the trip through a byte string and back unchanged.
+std::string utf16_to_wtf8(std::u16string_view s);
+// The inverse; bytes that form no sequence become REPLACEMENT.
+std::u16string wtf8_to_utf16(std::string_view s);
+
 // Code page 437: the character for a byte, and the byte for a character
 // (or -1 when the code page has none).
 char32_t cp437_to_unicode(unsigned char b);

@@ -57,16 +57,7 @@ timespec to_timespec(const std::optional<FileTime>& t) {
   return ts;
 }
 
-// Attributes as Windows would report them for the entry `st` describes
-// (from lstat: a symbolic link is a reparse point, not a directory, so tree
-// walks never descend through one).
-uint32_t attributes_of(const struct stat& st) {
-  uint32_t a = 0;
-  if (S_ISLNK(st.st_mode)) return FILE_ATTR_REPARSE_POINT;
-  if (S_ISDIR(st.st_mode)) a |= FILE_ATTR_DIRECTORY;
-  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) a |= FILE_ATTR_READONLY;
-  return a == 0 ? FILE_ATTR_NORMAL : a;
-}
+uint32_t attributes_of(const struct stat& st) { return posix::attributes_from_mode(st.st_mode); }
 
 FileKind kind_of(const struct stat& st) {
   if (S_ISREG(st.st_mode)) return FileKind::file;

@@ -1,6 +1,10 @@
 // POSIX backend. The errno mapping of the platform layer.
 #include "system_call.h"
 
+#include <sys/stat.h>
+
+#include "platform/file_system.h"
+
 namespace platform::posix {
 
 Error error_from_errno(int e) {
@@ -24,6 +28,14 @@ Error error_from_errno(int e) {
     case EOPNOTSUPP: return Error::unsupported;
     default: return Error::io;
   }
+}
+
+uint32_t attributes_from_mode(unsigned mode) {
+  if (S_ISLNK(mode)) return FILE_ATTR_REPARSE_POINT;
+  uint32_t a = 0;
+  if (S_ISDIR(mode)) a |= FILE_ATTR_DIRECTORY;
+  if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) a |= FILE_ATTR_READONLY;
+  return a == 0 ? FILE_ATTR_NORMAL : a;
 }
 
 }  // namespace platform::posix

@@ -84,6 +84,8 @@ inline int default_system_code(platform::Error e) {
     case Error::interrupted: return 4;         // EINTR (no Windows twin)
     case Error::no_memory: return 8;           // ERROR_NOT_ENOUGH_MEMORY
     case Error::unsupported: return 50;        // ERROR_NOT_SUPPORTED
+    case Error::is_link: return 681;           // ERROR_STOPPED_ON_SYMLINK
+    case Error::invalid_name: return 123;      // ERROR_INVALID_NAME
     case Error::io: return 31;                 // ERROR_GEN_FAILURE
   }
   return 31;

@@ -22,6 +22,8 @@ enum class Error {
   interrupted,        // EINTR (retried inside the backend; fakes may produce it)
   no_memory,          // ENOMEM; ERROR_NOT_ENOUGH_MEMORY
   unsupported,        // the service has no counterpart on this platform
+  is_link,            // a symbolic link, junction or mount point where a directory was to be entered
+  invalid_name,       // a path that names nothing removable: empty, a root, or with a ".." step
   io,                 // any other failure
 };
 
