@@ -3,6 +3,12 @@
 // SHBrowseForFolderA. Calls from other threads go through SendMessage (the
 // dialog's thread carries them out); ending a dialog from another thread is
 // posted to it, since EndDialog belongs to the dialog's own thread.
+//
+// A modeless dialog gets a thread of its own that only runs its messages.
+// Its caller is a single-threaded program that goes on working between
+// updates (the uninstaller removing files, waiting seconds for a file that
+// is held open); on the caller's thread the window would not repaint or
+// answer meanwhile, and Windows would mark it "Not Responding".
 #include "platform/dialogs.h"
 
 #include "windows_fwd.h"
@@ -10,10 +16,14 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <future>
+#include <thread>
+
 namespace platform {
 namespace {
 
 constexpr UINT WM_QEL_END = WM_APP + 1;
+constexpr UINT WM_QEL_CLOSE = WM_APP + 2;  // a modeless dialog's own thread destroys it
 
 void InitControlsOnce() {
   static bool done = [] {
@@ -30,7 +40,9 @@ class Win32Window final : public DialogWindow {
  public:
   Win32Window(const DialogTemplate& t, const DialogEvents* events) : template_(t), events_(events) {}
   ~Win32Window() override {
-    if (modeless_ && hwnd_) DestroyWindow(hwnd_);
+    if (!thread_.joinable()) return;
+    if (hwnd_) PostMessageA(hwnd_, WM_QEL_CLOSE, 0, 0);
+    thread_.join();
   }
 
   void set_text(int control, const std::string& text) override {
@@ -60,15 +72,39 @@ class Win32Window final : public DialogWindow {
   }
 
   HWND hwnd() const { return hwnd_; }
-  void set_modeless() { modeless_ = true; }
+
+  // Creates the dialog as a modeless one on a thread of its own, shown and
+  // painted before this returns; false when it could not be created.
+  bool open_modeless() {
+    modeless_ = true;
+    std::promise<HWND> created;
+    std::future<HWND> window = created.get_future();
+    thread_ = std::thread([this, &created] {
+      HWND h = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(template_.resource), nullptr,
+                                  &Win32Window::Procedure, reinterpret_cast<LPARAM>(this));
+      if (h) {
+        ShowWindow(h, SW_SHOW);
+        UpdateWindow(h);
+      }
+      created.set_value(h);
+      if (!h) return;
+      MSG msg;
+      while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageA(h, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+    });
+    return window.get() != nullptr;
+  }
 
   static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
       auto* self = reinterpret_cast<Win32Window*>(lparam);
       SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
       self->hwnd_ = hwnd;
-      self->initialise();
-      return TRUE;  // the system sets the default focus
+      // FALSE: initialise() chose the focus itself.
+      return self->initialise() ? FALSE : TRUE;
     }
     auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrA(hwnd, DWLP_USER));
     if (!self) return FALSE;
@@ -90,13 +126,22 @@ class Win32Window final : public DialogWindow {
       case WM_QEL_END:
         EndDialog(hwnd, static_cast<INT_PTR>(wparam));
         return TRUE;
+      case WM_QEL_CLOSE:
+        DestroyWindow(hwnd);
+        return TRUE;
+      case WM_DESTROY:
+        if (self->modeless_) PostQuitMessage(0);  // ends the dialog's own thread
+        return FALSE;
       default:
         return FALSE;
     }
   }
 
  private:
-  void initialise() {
+  // Fills the controls; true when it has given the focus to the default
+  // button. Left to the system, the focus would go to the first tab stop,
+  // a read-only edit box, which selects its whole text on taking it.
+  bool initialise() {
     HINSTANCE module = GetModuleHandleA(nullptr);
     if (template_.icon_resource) {
       HICON big = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(template_.icon_resource), IMAGE_ICON,
@@ -131,12 +176,20 @@ class Win32Window final : public DialogWindow {
         MoveWindow(item, left, rect.top, width, rect.bottom - rect.top, FALSE);
       }
     }
+    for (const DialogControl& c : template_.controls) {
+      HWND item = c.kind == ControlKind::default_button ? GetDlgItem(hwnd_, c.id) : nullptr;
+      if (!item) continue;
+      SetFocus(item);
+      return true;
+    }
+    return false;
   }
 
   DialogTemplate template_;
   const DialogEvents* events_;
   HWND hwnd_ = nullptr;
   bool modeless_ = false;
+  std::thread thread_;  // a modeless dialog's own thread
 };
 
 HWND OwnerOf(DialogWindow* owner) {
@@ -159,10 +212,7 @@ class Win32Dialogs final : public Dialogs {
   std::unique_ptr<DialogWindow> open_modeless(const DialogTemplate& dialog) override {
     InitControlsOnce();
     auto window = std::make_unique<Win32Window>(dialog, nullptr);
-    window->set_modeless();
-    HWND h = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.resource), nullptr,
-                                &Win32Window::Procedure, reinterpret_cast<LPARAM>(window.get()));
-    if (h) ShowWindow(h, SW_SHOW);
+    window->open_modeless();  // if that fails, the calls change nothing
     return window;
   }
 
