@@ -19,6 +19,9 @@ qel_packages=(cmake make g++ python3 libgtest-dev libbenchmark-dev zlib1g-dev li
 qel_check_packages=(git grep findutils)
 qel_windows_packages=(g++-mingw-w64-i686 libz-mingw-w64-dev wine wine32:i386)
 qel_fuzz_packages=(clang libclang-rt-14-dev)
+# The graphical test: a display, real key presses and clicks, screenshots,
+# and Wine's own fonts (caption buttons, message boxes).
+qel_gui_packages=(xvfb xdotool imagemagick fonts-wine)
 
 qel_missing_packages() {
   local p
