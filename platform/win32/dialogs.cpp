@@ -16,6 +16,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <future>
 #include <thread>
 
@@ -40,9 +41,12 @@ class Win32Window final : public DialogWindow {
  public:
   Win32Window(const DialogTemplate& t, const DialogEvents* events) : template_(t), events_(events) {}
   ~Win32Window() override {
-    if (!thread_.joinable()) return;
-    if (hwnd_) PostMessageA(hwnd_, WM_QEL_CLOSE, 0, 0);
-    thread_.join();
+    if (thread_.joinable()) {
+      if (hwnd_) PostMessageA(hwnd_, WM_QEL_CLOSE, 0, 0);
+      thread_.join();
+    }
+    // The window is gone by now (a modal one before run_modal returns).
+    if (picture_) DeleteObject(picture_);
   }
 
   void set_text(int control, const std::string& text) override {
@@ -158,6 +162,9 @@ class Win32Window final : public DialogWindow {
         case ControlKind::progress_bar:
           SendMessageA(item, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
           break;
+        case ControlKind::picture:
+          scale_picture(item, c);
+          break;
         case ControlKind::text:
         case ControlKind::centred_text:
         case ControlKind::read_only_edit:
@@ -185,11 +192,51 @@ class Win32Window final : public DialogWindow {
     return false;
   }
 
+  // Above 100 % scaling the dialog grows with its font, but a bitmap keeps
+  // its pixels and would sit small in the space laid out for it: it is
+  // then redrawn (smoothly, in proportion) to fill the control's rectangle.
+  void scale_picture(HWND item, const DialogControl& c) {
+    RECT want = {0, 0, c.width, c.height};
+    MapDialogRect(hwnd_, &want);
+    auto original = reinterpret_cast<HBITMAP>(SendMessageA(item, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP size;
+    if (!original || !GetObjectA(original, sizeof size, &size) || size.bmWidth <= 0 || size.bmHeight <= 0) return;
+    const long percent = std::min(want.right * 100L / size.bmWidth, want.bottom * 100L / size.bmHeight);
+    if (percent < 125) return;  // at 100 % the bitmap is drawn as it is
+    const int width = static_cast<int>(size.bmWidth * percent / 100);
+    const int height = static_cast<int>(size.bmHeight * percent / 100);
+    HDC screen = GetDC(nullptr);
+    HDC from = CreateCompatibleDC(screen);
+    HDC to = CreateCompatibleDC(screen);
+    HBITMAP scaled = CreateCompatibleBitmap(screen, width, height);
+    if (from && to && scaled) {
+      HGDIOBJ old_from = SelectObject(from, original);
+      HGDIOBJ old_to = SelectObject(to, scaled);
+      SetStretchBltMode(to, HALFTONE);
+      SetBrushOrgEx(to, 0, 0, nullptr);
+      StretchBlt(to, 0, 0, width, height, from, 0, 0, size.bmWidth, size.bmHeight, SRCCOPY);
+      SelectObject(from, old_from);
+      SelectObject(to, old_to);
+      // The control takes the new bitmap's size; the one it loaded itself
+      // comes back and is ours to free.
+      auto previous = reinterpret_cast<HBITMAP>(
+          SendMessageA(item, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled)));
+      if (previous && previous != scaled) DeleteObject(previous);
+      picture_ = scaled;
+      scaled = nullptr;
+    }
+    if (scaled) DeleteObject(scaled);
+    if (to) DeleteDC(to);
+    if (from) DeleteDC(from);
+    ReleaseDC(nullptr, screen);
+  }
+
   DialogTemplate template_;
   const DialogEvents* events_;
   HWND hwnd_ = nullptr;
   bool modeless_ = false;
   std::thread thread_;  // a modeless dialog's own thread
+  HBITMAP picture_ = nullptr;  // a picture scaled for the screen, freed with the window
 };
 
 HWND OwnerOf(DialogWindow* owner) {

@@ -80,8 +80,16 @@ fi
 [ -f "$WINEPREFIX/system.reg" ] || cannot_run "cannot make the Wine prefix $WINEPREFIX"
 [ -f /usr/share/wine/fonts/marlett.ttf ] || cannot_run "Wine's fonts are missing (Debian package fonts-wine)"
 cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" || cannot_run "cannot copy Wine's fonts"
-printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n"Desktop"="Default"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n"Default"="1024x768"\r\n' > "$WORK/desktop.reg"
-wine regedit /S "$(printf 'Z:%s' "${WORK//\//\\}")\\desktop.reg" > /dev/null 2>&1 || cannot_run "cannot configure the Wine prefix"
+# set_desktop DPI: the virtual desktop at that scaling (96 is 100 %); the
+# next Wine process starts a fresh server that reads it.
+set_desktop() {
+  printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n"Desktop"="Default"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n"Default"="1024x768"\r\n\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"LogPixels"=dword:%08x\r\n' "$1" > "$WORK/desktop.reg"
+  wine regedit /S "$(printf 'Z:%s' "${WORK//\//\\}")\\desktop.reg" > /dev/null 2>&1 || return 1
+  wineserver -k 2> /dev/null
+  wineserver -w 2> /dev/null
+  return 0
+}
+set_desktop 96 || cannot_run "cannot configure the Wine prefix"
 
 # Wine sees the Unix root as drive Z:.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -212,6 +220,7 @@ if await "Qel Installer" 30 > /dev/null; then
   expect "$WORK/s" responsive yes "progress dialog: answers messages while extracting"
   IFS=, read -r dl _ dr _ <<< "$(value "$WORK/s" rect)"
   IFS=, read -r pl _ pr _ <<< "$(value "$WORK/s" control.1005.rect)"
+  WIDTH_AT_100=$((dr - dl))
   offset=$(((pl - dl) - (dr - pr)))
   ((offset >= -2 && offset <= 2)) && pass "progress dialog: picture centred ($pl..$pr in $dl..$dr)" ||
     fail "progress dialog: picture at $pl..$pr in $dl..$dr"
@@ -355,6 +364,35 @@ grep -q '^\*\*\*\* Could not show the installer window\.' "$WORK/nodisplay.err" 
 [ ! -f "$WORK/report.txt" ] && base_is_empty && pass "no display: nothing extracted or started" ||
   fail "no display: something ran"
 
+# 7. At 150 % scaling the dialog grows with its font and the picture with
+# it, still centred and sharp (the program says in its manifest that it
+# is DPI aware). The question about a missing base directory keeps the
+# dialog up; Cancel then ends the run.
+if set_desktop 144; then
+  run_launcher dpi 'Z:\no\such\directory'
+  if await "Qel Systems Installer" 30 && state "Qel Installer" > "$WORK/s"; then
+    IFS=, read -r dl _ dr _ <<< "$(value "$WORK/s" rect)"
+    IFS=, read -r pl _ pr _ <<< "$(value "$WORK/s" control.1005.rect)"
+    ((${WIDTH_AT_100:-0} > 0 && (dr - dl) * 10 >= WIDTH_AT_100 * 14)) &&
+      pass "150 %: the dialog is $((dr - dl)) pixels wide (at 100 %: ${WIDTH_AT_100:-?})" ||
+      fail "150 %: the dialog is $((dr - dl)) pixels wide (at 100 %: ${WIDTH_AT_100:-?})"
+    offset=$(((pl - dl) - (dr - pr)))
+    (((pr - pl) * 10 >= 254 * 14 && offset >= -2 && offset <= 2)) &&
+      pass "150 %: the picture drawn $((pr - pl)) pixels wide, centred" ||
+      fail "150 %: the picture at $pl..$pr in $dl..$dr"
+    state "Qel Systems Installer" > "$WORK/q"
+    shot setupstub-150-percent "$(value "$WORK/s" rect)"
+    click "$WORK/q" 2
+    await ERROR 15 && press Return
+  else
+    fail "150 %: no dialog"
+  fi
+  finish "run at 150 %"
+else
+  fail "cannot set the desktop to 150 %"
+fi
+set_desktop 96 || cannot_run "cannot set the desktop back to 100 %"
+
 echo "== uninstall"
 PRODUCT="Qel Tarvik JRE 1.4.2_02"
 PRODUCT_DIR="$WINEPREFIX/drive_c/Program Files/$PRODUCT"
@@ -382,7 +420,7 @@ uninstaller_gone() {
   return 1
 }
 
-# 7. The confirmation, answered Cancel: nothing is touched.
+# 8. The confirmation, answered Cancel: nothing is touched.
 install_product 0
 start u-cancel "$PRODUCT_DIR/uninstall.exe"
 if await "Qel UnInstaller" 30 > /dev/null; then
@@ -395,7 +433,7 @@ finish "uninstall cancelled"
 [ -f "$PRODUCT_DIR/lib/ext/part300.jar" ] && [ -f "$PRODUCT_DIR/uninstall.exe" ] &&
   pass "confirmation Cancel: nothing removed" || fail "confirmation Cancel removed files"
 
-# 8. The whole removal: confirmation, progress while a file is held open
+# 9. The whole removal: confirmation, progress while a file is held open
 # (the removal waits for it), result, and the self-removal.
 start u-run "$PRODUCT_DIR/uninstall.exe"
 if await "Qel UnInstaller" 30 > /dev/null; then
@@ -449,7 +487,7 @@ finish "uninstall run"
 uninstaller_gone && pass "the tree, the uninstaller and its folder are gone" ||
   fail "left behind: $(find "$PRODUCT_DIR" | head -n 5 | tr '\n' ' ')"
 
-# 9. The longest failure text: an integrated product whose helper library
+# 10. The longest failure text: an integrated product whose helper library
 # reports a locked control panel. Its first line stays in view, and the
 # scroll bar brings the last one there.
 install_product 1
