@@ -202,7 +202,7 @@ class Win32Window final : public DialogWindow {
     BITMAP size;
     if (!original || !GetObjectA(original, sizeof size, &size) || size.bmWidth <= 0 || size.bmHeight <= 0) return;
     const long percent = std::min(want.right * 100L / size.bmWidth, want.bottom * 100L / size.bmHeight);
-    if (percent < 125) return;  // at 100 % the bitmap is drawn as it is
+    if (percent < 115) return;  // at 100 % the bitmap is drawn as it is
     const int width = static_cast<int>(size.bmWidth * percent / 100);
     const int height = static_cast<int>(size.bmHeight * percent / 100);
     HDC screen = GetDC(nullptr);

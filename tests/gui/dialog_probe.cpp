@@ -132,14 +132,14 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM data) {
 }
 
 // What the dialog shows. `responsive` is whether its thread takes a
-// message within a second, as Windows asks before calling a window "Not
-// Responding"; `centred` whether it sits in the middle of the work area
+// message within two seconds, the question Windows asks (with five) before
+// calling a window "Not Responding"; `centred` whether it sits in the middle of the work area
 // (within two pixels, for the rounding of odd sizes).
 int State(HWND dialog) {
   const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
   DWORD_PTR answer = 0;
   const bool responsive =
-      SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000, &answer) != 0;
+      SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000, &answer) != 0;
   RECT window, work;
   GetWindowRect(dialog, &window);
   MONITORINFO monitor;

@@ -171,13 +171,19 @@ start() {
   RUN_PID=$!
   STARTED+=("$RUN_PID")
 }
-# finish WHAT: waits (at most 60 s) for the program started last; sets rc.
+# finish WHAT: waits for the program started last (at most 5 minutes: a
+# machine under load makes Wine slow); sets rc. A program still running
+# is ended, and its windows with it, so that they do not mislead the next
+# case.
 finish() {
   local i
-  for i in $(seq 600); do kill -0 "$RUN_PID" 2> /dev/null || break; sleep 0.1; done
+  for i in $(seq 3000); do kill -0 "$RUN_PID" 2> /dev/null || break; sleep 0.1; done
   if kill -0 "$RUN_PID" 2> /dev/null; then
-    fail "$1: still running after 60 s"
+    fail "$1: still running after 5 minutes"
     kill "$RUN_PID" 2> /dev/null
+    wait "$RUN_PID"
+    wineserver -k 2> /dev/null
+    wineserver -w 2> /dev/null
   fi
   wait "$RUN_PID"
   rc=$?
@@ -211,7 +217,7 @@ run_launcher() {  # NAME BASE_WINDOWS_PATH [DISPLAY]
 
 # 1. The progress dialog while it extracts, then the whole run.
 run_launcher whole "$(winpath "$WORK/base")"
-if await "Qel Installer" 30 > /dev/null; then
+if await "Qel Installer" 90 > /dev/null; then
   state "Qel Installer" > "$WORK/s"
   expect "$WORK/s" control.1002.text "Preparing the installer..." "progress dialog: status text"
   expect "$WORK/s" centred yes "progress dialog: centred on the screen"
@@ -244,11 +250,12 @@ base_is_empty && pass "extraction directory removed" || fail "left in the base: 
 # run ends without the installer and leaves nothing behind. The changes
 # are followed as they happen, since the clean-up may end the dialog soon.
 run_launcher cancel "$(winpath "$WORK/base")"
-if await "Qel Installer" 30; then
+if await "Qel Installer" 90; then
   wine "$PROBE" watch "Qel Installer" 60 1002 2 > "$WORK/watch.txt" 2> /dev/null &
   WATCH_PID=$!
   STARTED+=("$WATCH_PID")
-  for _ in $(seq 100); do [ -s "$WORK/watch.txt" ] && break; sleep 0.1; done
+  # The click only once the watch follows the dialog.
+  for _ in $(seq 300); do grep -q 'Preparing the installer' "$WORK/watch.txt" && break; sleep 0.1; done
   state "Qel Installer" > "$WORK/s"
   click "$WORK/s" 2
 else
@@ -257,9 +264,13 @@ fi
 finish "cancelled run"
 kill "$WATCH_PID" 2> /dev/null
 tr -d '\r' < "$WORK/watch.txt" > "$WORK/watch"
-grep -q ' 1002.text=Cancelling the installer\.\.\. .* 2.enabled=no ' "$WORK/watch" &&
-  pass "after the click on Cancel: \"Cancelling the installer...\", the button disabled" ||
-  fail "after Cancel: $(tail -n 3 "$WORK/watch" | tr '\n' '|')"
+# The text and the button change one after the other, and the worker may
+# replace the text soon after: a poll may see either order.
+grep -q ' 1002.text=Cancelling the installer\.\.\. ' "$WORK/watch" &&
+  pass "after the click on Cancel: \"Cancelling the installer...\"" ||
+  fail "after Cancel: $(tr '\n' '|' < "$WORK/watch")"
+awk '/ 1002.text=Cancelling the installer/{seen=1} seen && / 2.enabled=no /{off=1} END{exit !off}' "$WORK/watch" &&
+  pass "after the click on Cancel the button is disabled" || fail "Cancel not disabled: $(tr '\n' '|' < "$WORK/watch")"
 awk '/ 2.enabled=no /{off=1} off && / 2.enabled=yes 2.visible=yes/{again=1} END{exit !again}' "$WORK/watch" &&
   fail "Cancel could be pressed again: $(tr '\n' '|' < "$WORK/watch")" || pass "Cancel cannot be pressed a second time"
 grep -q ' 1002.text=Cleaning up\.\.\. ' "$WORK/watch" && pass "then \"Cleaning up...\"" ||
@@ -270,7 +281,7 @@ base_is_empty && pass "cancelled run removed its extraction directory" || fail "
 
 # 3. Escape does what Cancel does.
 run_launcher escape "$(winpath "$WORK/base")"
-if await "Qel Installer" 30 > /dev/null; then
+if await "Qel Installer" 90 > /dev/null; then
   press Escape
 else
   fail "no progress dialog came up for Escape"
@@ -294,7 +305,7 @@ ln -s "$WORK/small" "$WINEPREFIX/dosdevices/q:"
 question="The directory \"Q:\\\" does not have enough space. Do you want to change directory?"
 for answer in OK Cancel; do
   run_launcher "low-space-$answer" 'Q:\'
-  if await "Qel Systems Installer" 30 > /dev/null; then
+  if await "Qel Systems Installer" 90 > /dev/null; then
     state "Qel Systems Installer" > "$WORK/q"
     expect_text "$WORK/q" "$question" "low space ($answer run): the question names the directory"
     expect "$WORK/q" focus 1 "low space: OK has the focus"
@@ -321,7 +332,7 @@ for answer in OK Cancel; do
     else
       click "$WORK/q" 2
     fi
-    if await ERROR 15 > /dev/null; then
+    if await ERROR 60 > /dev/null; then
       state ERROR > "$WORK/e"
       expect_text "$WORK/e" "Could not setup the extraction directory." "low space ($answer run): the set-up error follows"
       [ "$answer" = OK ] && shot setupstub-error "$(value "$WORK/e" rect)" "$(value "$WORK/s" rect)"
@@ -343,7 +354,7 @@ done
 cp "$STUB" "$WORK/bare.exe"
 rm -rf "$WORK/base" && mkdir "$WORK/base"
 start bare "$WORK/bare.exe" "-Djava.io.tmpdir=$(winpath "$WORK/base")"
-if await ERROR 30 > /dev/null; then
+if await ERROR 90 > /dev/null; then
   state ERROR > "$WORK/e"
   grep -q '^control\.[-0-9]*\.text=Could not obtain archive information since it is corrupted\. Error code = [0-9]*$' "$WORK/e" &&
     pass "no payload: the error box says so" || fail "no payload: error box shows $(grep '\.text=' "$WORK/e" | tr '\n' ' ')"
@@ -370,7 +381,7 @@ grep -q '^\*\*\*\* Could not show the installer window\.' "$WORK/nodisplay.err" 
 # dialog up; Cancel then ends the run.
 if set_desktop 144; then
   run_launcher dpi 'Z:\no\such\directory'
-  if await "Qel Systems Installer" 30 && state "Qel Installer" > "$WORK/s"; then
+  if await "Qel Systems Installer" 90 && state "Qel Installer" > "$WORK/s"; then
     IFS=, read -r dl _ dr _ <<< "$(value "$WORK/s" rect)"
     IFS=, read -r pl _ pr _ <<< "$(value "$WORK/s" control.1005.rect)"
     ((${WIDTH_AT_100:-0} > 0 && (dr - dl) * 10 >= WIDTH_AT_100 * 14)) &&
@@ -383,7 +394,7 @@ if set_desktop 144; then
     state "Qel Systems Installer" > "$WORK/q"
     shot setupstub-150-percent "$(value "$WORK/s" rect)"
     click "$WORK/q" 2
-    await ERROR 15 && press Return
+    await ERROR 60 && press Return
   else
     fail "150 %: no dialog"
   fi
@@ -416,14 +427,14 @@ EOF
 }
 uninstaller_gone() {
   local i
-  for i in $(seq 200); do [ -e "$PRODUCT_DIR" ] || return 0; sleep 0.1; done
+  for i in $(seq 600); do [ -e "$PRODUCT_DIR" ] || return 0; sleep 0.1; done
   return 1
 }
 
 # 8. The confirmation, answered Cancel: nothing is touched.
 install_product 0
 start u-cancel "$PRODUCT_DIR/uninstall.exe"
-if await "Qel UnInstaller" 30 > /dev/null; then
+if await "Qel UnInstaller" 90 > /dev/null; then
   state "Qel UnInstaller" > "$WORK/c"
   click "$WORK/c" 2
 else
@@ -436,7 +447,7 @@ finish "uninstall cancelled"
 # 9. The whole removal: confirmation, progress while a file is held open
 # (the removal waits for it), result, and the self-removal.
 start u-run "$PRODUCT_DIR/uninstall.exe"
-if await "Qel UnInstaller" 30 > /dev/null; then
+if await "Qel UnInstaller" 90 > /dev/null; then
   state "Qel UnInstaller" > "$WORK/c"
   expect "$WORK/c" control.1000.text "Do you want to uninstall $PRODUCT installed at ${PRODUCT_WIN//\\/\\\\}?" \
     "confirmation: the question names product and directory"
@@ -454,7 +465,7 @@ if await "Qel UnInstaller" 30 > /dev/null; then
   STARTED+=($!)
   for _ in $(seq 100); do grep -q holding "$WORK/hold.out" && break; sleep 0.1; done
   press Return
-  if probe wait "Qel Uninstaller" 30 1004 > /dev/null; then
+  if probe wait "Qel Uninstaller" 90 1004 > /dev/null; then
     state "Qel Uninstaller" 1004 > "$WORK/p"
     expect "$WORK/p" responsive yes "progress: answers messages while the removal waits for a held file"
     expect_text "$WORK/p" "Removing Files..." "progress: its text"
@@ -468,7 +479,7 @@ if await "Qel UnInstaller" 30 > /dev/null; then
   else
     fail "no progress window"
   fi
-  if await "Qel Uninstaller" 30 1 > /dev/null; then
+  if await "Qel Uninstaller" 90 1 > /dev/null; then
     state "Qel Uninstaller" 1 > "$WORK/r"
     expect "$WORK/r" control.1000.text "$PRODUCT has been successfully uninstalled." "result: success text"
     expect "$WORK/r" centred yes "result: centred on the screen"
@@ -494,9 +505,9 @@ install_product 1
 cp "$HELPER" "$PRODUCT_DIR/bin/RidOvavu.dll"
 printf 'IsControlPanelLocked = 1\n' > "$WORK/helper.cfg"
 QEL_HELPER_CONFIG=$(winpath "$WORK/helper.cfg") start u-locked "$PRODUCT_DIR/uninstall.exe"
-if await "Qel UnInstaller" 30 > /dev/null; then
+if await "Qel UnInstaller" 90 > /dev/null; then
   press Return
-  if await "Qel Uninstaller" 30 1 > /dev/null; then
+  if await "Qel Uninstaller" 90 1 > /dev/null; then
     state "Qel Uninstaller" 1 > "$WORK/f"
     expect "$WORK/f" control.1000.text "Uninstallation Failed: Please any programs that are using java.exe or javaw.exe in the windows system directory.Also, close the system control panel and/or your java control panel.." \
       "failure: the lock message"
