@@ -19,7 +19,6 @@
 # ~/.wine-qel-gui), a virtual desktop of 1024 x 768, made on first use.
 set -u
 
-SOURCE_DIR=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD_DIR=$(cd "${1:?usage: gui_test.sh WIN_BUILD_DIR [SCREENS_DIR]}" && pwd)
 SCREENS=${2:-$BUILD_DIR/gui-screens}
 STUB=$BUILD_DIR/launcher/setupstub.exe
