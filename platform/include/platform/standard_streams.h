@@ -1,0 +1,23 @@
+// Portable. No OS headers.
+//
+// Where the process's standard streams lead: a tool draws progress only on
+// a terminal (a console on Windows), never into a log file or a pipe.
+#pragma once
+
+#include "platform/service.h"
+
+namespace platform {
+
+enum class StandardStream { input, output, error };
+
+class StandardStreams {
+ public:
+  virtual ~StandardStreams() = default;
+  // True when the stream is a terminal the user watches; false for files,
+  // pipes, the null device and a closed stream.
+  virtual bool is_terminal(StandardStream stream) = 0;
+};
+
+inline StandardStreams& standard_streams() { return current<StandardStreams>(); }
+
+}  // namespace platform
