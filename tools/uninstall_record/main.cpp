@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "qel_version.h"
 #include "record_writer.h"
 
 namespace {
@@ -16,6 +17,7 @@ using uninstall_record::Record;
 const char kUsage[] =
     "usage: uninstall_record append PROGRAM [--output COPY] [--replace] FIELDS...\n"
     "       uninstall_record show PROGRAM\n"
+    "       uninstall_record --version\n"
     "\n"
     "append writes the record to COPY (a copy of PROGRAM), or to PROGRAM itself.\n"
     "FIELDS, each followed by its text (also accepted as --ProductName and so on):\n"
@@ -150,6 +152,10 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "show") == 0) return Show(argc, argv);
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("uninstall_record %s\n", QEL_VERSION);
     return 0;
   }
   return Usage("name a command: append or show");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/terminal_prompt.h"
+#include "qel_version.h"
 #include "zipengine/zipengine.h"
 
 namespace {
@@ -56,6 +57,7 @@ const char* const USAGE =
     "  -XX                     also using privileges\n"
     "  -s, --spaces-to-underscores  blanks in names become underscores\n"
     "  -h, --help              this text\n"
+    "      --version           the version of this program\n"
     "\n"
     "Existing files are asked about on the terminal (yes, no, all, none, rename)\n"
     "unless -o, -n, -u or -f decides; without a terminal the answer is no.\n"
@@ -136,6 +138,10 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   if (command == "-h" || command == "--help" || command == "help") {
     std::fputs(USAGE, stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    std::printf("zipengine %s\n", QEL_VERSION);
     return 0;
   }
   EngineOptions o{};
