@@ -12,6 +12,7 @@ struct Collected {
   std::string text;
   uint32_t entries = 0;
   uint64_t bytes = 0;
+  const std::function<void(uint64_t)>* on_data = nullptr;
 };
 Collected collected;
 
@@ -28,10 +29,14 @@ void count_entry(uint32_t uncompressed, uint32_t, int, int, int, int, int, int, 
   collected.bytes += uncompressed;
 }
 
-int never_cancel(const char*, int, uint32_t) { return 0; }
+int report_data(const char*, int stage, uint32_t value) {
+  if (stage == PROGRESS_DATA && collected.on_data && *collected.on_data) (*collected.on_data)(value);
+  return 0;  // never cancels
+}
 
-int run_engine(const std::string& path, bool test) {
+int run_engine(const std::string& path, bool test, const std::function<void(uint64_t)>* on_data = nullptr) {
   collected = Collected{};
+  collected.on_data = on_data;
   EngineOptions options{};
   options.list_contents = test ? 0 : 1;
   options.test_only = test ? 1 : 0;
@@ -43,7 +48,7 @@ int run_engine(const std::string& path, bool test) {
   callbacks.print = collect_text;
   callbacks.replace = overwrite;
   callbacks.list_entry = count_entry;
-  callbacks.progress = never_cancel;
+  callbacks.progress = report_data;
   return zipengine_run(0, nullptr, 0, nullptr, &options, &callbacks);
 }
 
@@ -55,7 +60,8 @@ std::string engine_text() {
 
 }  // namespace
 
-VerifyResult verify_with_engine(const std::string& archive_path, size_t expected_entries, uint64_t expected_bytes) {
+VerifyResult verify_with_engine(const std::string& archive_path, size_t expected_entries, uint64_t expected_bytes,
+                                const std::function<void(uint64_t bytes)>& on_data) {
   VerifyResult r;
   if (archive_path.size() >= ZIPENGINE_NAME_SIZE) {
     r.notes.push_back("not checked with the engine: the path is longer than the engine accepts");
@@ -78,7 +84,7 @@ VerifyResult verify_with_engine(const std::string& archive_path, size_t expected
     return r;
   }
 
-  rc = run_engine(archive_path, true);
+  rc = run_engine(archive_path, true, &on_data);
   if (rc != RC_OK) {
     r.ok = false;
     r.failure = "the launcher's engine finds errors in the result (result code " + std::to_string(rc) + ")" +

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,9 @@ struct VerifyResult {
   uint64_t listed_bytes = 0;
 };
 
-// `expected_entries` and `expected_bytes` are what was written.
-VerifyResult verify_with_engine(const std::string& archive_path, size_t expected_entries, uint64_t expected_bytes);
+// `expected_entries` and `expected_bytes` are what was written; `on_data`
+// (optional) hears of the bytes the test has decompressed.
+VerifyResult verify_with_engine(const std::string& archive_path, size_t expected_entries, uint64_t expected_bytes,
+                                const std::function<void(uint64_t bytes)>& on_data = {});
 
 }  // namespace sfxpack

@@ -2,10 +2,16 @@
 // directory (or a ready ZIP), or a plain ZIP archive for nesting inside one.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "pack_error.h"
+#include "platform/environment.h"
+#include "platform/standard_streams.h"
+#include "progress_line.h"
+#include "qel_version.h"
+#include "reproducible_pack.h"
 #include "sfx_builder.h"
 
 namespace {
@@ -22,8 +28,15 @@ const char USAGE[] =
     "options:\n"
     "  -0 ... -9     Deflate level (default 6; -0 stores every file)\n"
     "  --no-verify   do not list and test the result with the launcher's engine\n"
-    "  -q, --quiet   print only warnings and errors\n"
-    "  -h, --help    show this text\n";
+    "  -q, --quiet   print only warnings and errors (no progress line either;\n"
+    "                the line is drawn only when standard error is a terminal)\n"
+    "  -h, --help    show this text\n"
+    "  --version     show the version\n"
+    "\n"
+    "With SOURCE_DATE_EPOCH set (seconds since 1970), every stored time is\n"
+    "clamped to it and written as UTC, and permission bits are stored without\n"
+    "the packing machine's umask: the same tree gives the same bytes.\n"
+    "Exit status: 0 done, 1 the installer could not be made, 2 bad usage.\n";
 
 }  // namespace
 
@@ -36,6 +49,9 @@ int main(int argc, char** argv) {
     const std::string a = argv[i];
     if (a == "-h" || a == "--help") {
       std::fputs(USAGE, stdout);
+      return 0;
+    } else if (a == "--version") {
+      std::printf("sfxpack %s\n", QEL_VERSION);
       return 0;
     } else if (a == "--zip") {
       zip_only = true;
@@ -65,7 +81,20 @@ int main(int argc, char** argv) {
   options.output = operands[next++];
 
   try {
+    options.source_date_epoch = sfxpack::parse_source_date_epoch(platform::environment().get("SOURCE_DATE_EPOCH"));
+  } catch (const sfxpack::PackError& e) {
+    std::fprintf(stderr, "sfxpack: %s\n", e.what());
+    return 2;
+  }
+  std::optional<sfxpack::ProgressLine> progress;
+  if (!quiet && platform::standard_streams().is_terminal(platform::StandardStream::error)) {
+    progress.emplace(stderr);
+    options.progress = [&](const sfxpack::PackProgress& p) { progress->update(p); };
+  }
+
+  try {
     const sfxpack::PackResult r = sfxpack::pack(options);
+    if (progress) progress->finish();
     for (const std::string& w : r.warnings) std::fprintf(stderr, "sfxpack: warning: %s\n", w.c_str());
     if (!quiet) {
       for (const std::string& n : r.notes) std::printf("sfxpack: note: %s\n", n.c_str());
@@ -76,9 +105,8 @@ int main(int argc, char** argv) {
       std::printf("%s\n", options.verify && r.notes.empty() ? ", checked with the engine" : "");
     }
     return 0;
-  } catch (const sfxpack::PackError& e) {
-    std::fprintf(stderr, "sfxpack: %s\n", e.what());
   } catch (const std::exception& e) {
+    if (progress) progress->finish();
     std::fprintf(stderr, "sfxpack: %s\n", e.what());
   }
   return 1;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "dos_time.h"
 #include "pack_error.h"
 
 namespace fs = std::filesystem;
@@ -44,7 +45,7 @@ struct Walker {
       SourceEntry entry;
       entry.path = child;
       entry.permissions = permission_bits(status);
-      entry.time = dos_time_of(fs::last_write_time(child, ec));
+      entry.modified = unix_time_of(fs::last_write_time(child, ec));
       if (ec) throw PackError("cannot read the time of " + child.string() + ": " + ec.message());
 
       if (fs::is_directory(status)) {
@@ -61,6 +62,8 @@ struct Walker {
         ancestors.pop_back();
       } else if (fs::is_regular_file(status)) {
         entry.name = name;
+        entry.size = fs::file_size(child, ec);
+        if (ec) throw PackError("cannot read the size of " + child.string() + ": " + ec.message());
         entries.push_back(entry);
       } else {
         throw PackError("cannot pack " + child.string() + ": it is neither a file nor a directory");

@@ -1,15 +1,15 @@
 // The entries of a payload taken from a directory tree: archive names,
-// kinds, Unix permission bits and DOS times, in a fixed order (each
-// directory before its contents, names in byte order) so that packing the
-// same tree twice gives the same archive.
+// kinds, Unix permission bits, modification times and sizes, in a fixed
+// order (each directory before its contents, names in byte order, whatever
+// order the file system lists them in) so that packing the same tree twice
+// gives the same archive.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include "dos_time.h"
 
 namespace sfxpack {
 
@@ -18,7 +18,8 @@ struct SourceEntry {
   bool directory = false;
   std::filesystem::path path;   // where the data comes from
   uint32_t permissions = 0644;  // Unix permission bits (07777)
-  DosTime time;
+  std::time_t modified = 0;     // seconds since 1970
+  uint64_t size = 0;            // a file's length when it was listed
 };
 
 // Walks `root` (which itself is not an entry). Symbolic links are followed,

@@ -9,6 +9,7 @@
 #include "engine_verify.h"
 #include "pack_error.h"
 #include "payload_source.h"
+#include "reproducible_pack.h"
 #include "zip_reader.h"
 #include "zip_writer.h"
 
@@ -121,17 +122,34 @@ PackResult pack(const PackOptions& options) {
     if (!create) throw PackError("cannot create " + temporary.path.string());
   }
 
+  PackProgress progress;
+  auto report = [&](PackProgress::Phase phase, uint64_t bytes) {
+    if (!options.progress) return;
+    progress.phase = phase;
+    progress.done += bytes;
+    options.progress(progress);
+  };
+  if (from_directory) {
+    for (const SourceEntry& e : tree) progress.total += e.size;
+  } else {
+    for (const ArchiveEntry& e : archive->entries()) progress.total += e.compressed_size;
+  }
+
   uint64_t end = 0;
   {
     std::fstream out(temporary.path, std::ios::binary | std::ios::in | std::ios::out);
     if (!out) throw PackError("cannot open " + temporary.path.string() + " for writing");
-    ZipWriter writer(out, result.stub_bytes, WriterOptions{options.level, options.unix_host});
+    WriterOptions writing{options.level, options.unix_host, options.source_date_epoch,
+                          [&](uint64_t bytes) { report(PackProgress::packing, bytes); }};
+    ZipWriter writer(out, result.stub_bytes, writing);
+    const auto& epoch = options.source_date_epoch;
     if (from_directory) {
       for (const SourceEntry& e : tree) {
+        const uint32_t permissions = epoch ? release_permissions(e.permissions) : e.permissions;
         if (e.directory) {
-          writer.add_directory(e.name, e.permissions, e.time);
+          writer.add_directory(e.name, permissions, stored_time(e.modified, epoch));
         } else {
-          writer.add_file(e.name, e.path, e.permissions, e.time);
+          writer.add_file(e.name, e.path, permissions, stored_time(e.modified, epoch));
         }
       }
       end = writer.finish();
@@ -150,7 +168,9 @@ PackResult pack(const PackOptions& options) {
   result.output_bytes = end;
 
   if (options.verify) {
-    const VerifyResult v = verify_with_engine(temporary.path.string(), result.entries, result.uncompressed_bytes);
+    progress = PackProgress{PackProgress::checking, 0, result.uncompressed_bytes};
+    const VerifyResult v = verify_with_engine(temporary.path.string(), result.entries, result.uncompressed_bytes,
+                                              [&](uint64_t bytes) { report(PackProgress::checking, bytes); });
     if (!v.ok) throw PackError(v.failure);
     result.notes = v.notes;
   }

@@ -5,12 +5,22 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace sfxpack {
+
+// How far a pack has come: the bytes of entry data taken in so far while
+// packing, then the bytes the engine has checked.
+struct PackProgress {
+  enum Phase { packing, checking } phase = packing;
+  uint64_t done = 0;
+  uint64_t total = 0;
+};
 
 struct PackOptions {
   std::optional<std::filesystem::path> stub;  // none: a plain ZIP archive
@@ -19,6 +29,9 @@ struct PackOptions {
   int level = 6;        // Deflate level, 0 stores
   bool verify = true;   // list and test the result with the engine
   bool unix_host = std::filesystem::path::preferred_separator == '/';
+  // SOURCE_DATE_EPOCH of a release build (see reproducible_pack.h).
+  std::optional<std::time_t> source_date_epoch;
+  std::function<void(const PackProgress&)> progress;  // optional
 };
 
 struct PackResult {

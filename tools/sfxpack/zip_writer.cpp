@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "pack_error.h"
+#include "reproducible_pack.h"
 #include "zip_layout.h"
 
 namespace fs = std::filesystem;
@@ -153,7 +154,8 @@ void ZipWriter::add_directory(const std::string& name, uint32_t permissions, Dos
   add_central(f, name, offset, "", "");
 }
 
-uint64_t ZipWriter::write_data(const fs::path& source, bool deflate, uint32_t& crc, uint64_t& written) {
+uint64_t ZipWriter::write_data(const fs::path& source, bool deflate, bool report, uint32_t& crc,
+                               uint64_t& written) {
   std::ifstream in(source, std::ios::binary);
   if (!in) throw PackError("cannot open " + source.string());
   std::unique_ptr<char[]> input(new char[BLOCK]);
@@ -176,6 +178,7 @@ uint64_t ZipWriter::write_data(const fs::path& source, bool deflate, uint32_t& c
     read_total += n;
     if (read_total >= MAX_32) throw PackError(source.string() + " is 4 GiB or larger, which needs zip64");
     running = crc32(running, reinterpret_cast<const Bytef*>(input.get()), static_cast<uInt>(n));
+    if (report && options_.on_data) options_.on_data(n);
     if (!deflate) {
       write(input.get(), n);
       written += n;
@@ -212,7 +215,7 @@ void ZipWriter::add_file(const std::string& name, const fs::path& source, uint32
 
   uint32_t crc = 0;
   uint64_t compressed = 0;
-  uint64_t size = write_data(source, deflate, crc, compressed);
+  uint64_t size = write_data(source, deflate, true, crc, compressed);
   if (deflate && compressed >= size) {
     // Deflate did not help: store the file instead, over the deflated bytes.
     // The file ends at the archive's real end, so leftovers are cut off later.
@@ -220,7 +223,7 @@ void ZipWriter::add_file(const std::string& name, const fs::path& source, uint32
     position_ = data_start;
     const uint32_t first_crc = crc;
     const uint64_t first_size = size;
-    size = write_data(source, false, crc, compressed);
+    size = write_data(source, false, false, crc, compressed);
     if (size != first_size || crc != first_crc) throw PackError(source.string() + " changed while it was packed");
     f.method = METHOD_STORED;
     f.flags &= static_cast<uint16_t>(~0x0006);
@@ -253,13 +256,20 @@ void ZipWriter::add_copied(ZipArchive& from, const ArchiveEntry& e) {
   f.uncompressed_size = e.uncompressed_size;
   f.internal_attributes = e.internal_attributes;
   f.external_attributes = e.external_attributes;
+  std::string local_extra = from.local_part(e).extra;
+  std::string central_extra = e.central_extra;
+  if (options_.source_date_epoch) {
+    f.dos_date_time = clamp_dos_time(f.dos_date_time, *options_.source_date_epoch);
+    clamp_extra_field_times(local_extra, *options_.source_date_epoch);
+    clamp_extra_field_times(central_extra, *options_.source_date_epoch);
+  }
   const uint32_t offset = header_offset();
-  const ZipArchive::LocalPart part = from.local_part(e);
-  write(local_header(f, e.name, part.extra));
+  write(local_header(f, e.name, local_extra));
   from.copy_raw(e, out_);
   if (!out_) throw PackError("cannot write the output file (is the disk full?)");
   position_ += e.compressed_size;
-  add_central(f, e.name, offset, e.central_extra, e.comment);
+  if (options_.on_data) options_.on_data(e.compressed_size);
+  add_central(f, e.name, offset, central_extra, e.comment);
 }
 
 uint64_t ZipWriter::finish(const std::string& comment) {

@@ -6,8 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,11 @@ namespace sfxpack {
 struct WriterOptions {
   int level = 6;           // Deflate level 1-9; 0 stores every entry
   bool unix_host = true;   // host 3 with permission bits, else host 0 (FAT)
+  // Set for a release build: the times of copied entries are clamped to it.
+  std::optional<std::time_t> source_date_epoch;
+  // Told the bytes of each block taken in: file data read, or the raw data
+  // of a copied entry.
+  std::function<void(uint64_t bytes)> on_data;
 };
 
 class ZipWriter {
@@ -69,8 +77,10 @@ class ZipWriter {
   void write(const std::string& bytes);
   void write(const char* data, size_t n);
   // Streams `source` to the file; returns the bytes read and sets the CRC and
-  // the compressed size. Deflates when `deflate` is set, else stores.
-  uint64_t write_data(const std::filesystem::path& source, bool deflate, uint32_t& crc, uint64_t& written);
+  // the compressed size. Deflates when `deflate` is set, else stores. Tells
+  // `on_data` about the bytes read when `report` is set.
+  uint64_t write_data(const std::filesystem::path& source, bool deflate, bool report, uint32_t& crc,
+                      uint64_t& written);
 };
 
 }  // namespace sfxpack
