@@ -22,6 +22,8 @@ qel_fuzz_packages=(clang libclang-rt-14-dev)
 # The graphical test: a display, real key presses and clicks, screenshots,
 # and Wine's own fonts (caption buttons, message boxes).
 qel_gui_packages=(xvfb xdotool imagemagick fonts-wine)
+# Signing the demo installer in the packaging stage.
+qel_packaging_packages=(osslsigncode openssl)
 
 qel_missing_packages() {
   local p
