@@ -139,8 +139,10 @@ PackResult pack(const PackOptions& options) {
   {
     std::fstream out(temporary.path, std::ios::binary | std::ios::in | std::ios::out);
     if (!out) throw PackError("cannot open " + temporary.path.string() + " for writing");
-    WriterOptions writing{options.level, options.unix_host, options.source_date_epoch,
-                          [&](uint64_t bytes) { report(PackProgress::packing, bytes); }};
+    const WriterOptions writing{.level = options.level,
+                                .unix_host = options.unix_host,
+                                .source_date_epoch = options.source_date_epoch,
+                                .on_data = [&](uint64_t bytes) { report(PackProgress::packing, bytes); }};
     ZipWriter writer(out, result.stub_bytes, writing);
     const auto& epoch = options.source_date_epoch;
     if (from_directory) {
