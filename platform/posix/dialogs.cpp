@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "platform/file_system.h"
+#include "platform/interruption.h"
 
 namespace platform {
 namespace {
@@ -131,12 +132,17 @@ class Terminal {
   }
 
  private:
+  // Waiting without a limit ends, as at the end of input, when an
+  // interruption has come: nobody is going to answer then.
   int read_byte(int timeout_ms) {
     pollfd p{fd_, POLLIN, 0};
     int r;
-    do {
-      r = ::poll(&p, 1, timeout_ms);
-    } while (r < 0 && errno == EINTR);
+    for (;;) {
+      r = ::poll(&p, 1, timeout_ms < 0 ? 250 : timeout_ms);
+      if (r < 0 && errno == EINTR) continue;
+      if (timeout_ms >= 0 || r != 0) break;
+      if (interruptions().interrupted()) return KEY_EOF;
+    }
     if (r == 0) return KEY_NONE;
     if (r < 0) return KEY_EOF;
     unsigned char b;
