@@ -1,6 +1,7 @@
 // Guards sfxpack's refusals: a payload the launcher could not run (no
 // AUTORUN.INF, LF-only line ends, an empty launch key, a nested archive
-// that is not there, a key the launcher never sees) ends the real program
+// that is not there, a key the launcher never sees, nested archives aimed
+// outside the extraction directory) ends the real program
 // with exit code 1 and a message naming the fault, and leaves no installer
 // (nor a half-made one) behind. What the launcher copes with is accepted.
 #include <gtest/gtest.h>
@@ -91,6 +92,18 @@ TEST_F(AutorunRefusals, NestedArchiveThatIsADirectoryIsRefused) {
   write_file(tree / "jre.zip/x", "x");
   write_file(tree / "AUTORUN.INF", autorun_text("jre.zip"));
   expect_refused("\"jre.zip\" in UNZIP=, but the payload holds no such file");
+}
+
+TEST_F(AutorunRefusals, NestedTargetOutsideTheExtractionDirectoryIsRefused) {
+  for (const std::string target : {"../../x", "/opt/x", "\\x", "C:\\x", "c:x", "rt/../../x", "rt\\..\\..\\x"}) {
+    write_file(tree / "AUTORUN.INF", autorun_text() + "UNZIP=runtime.zip\r\nUNZIPTO=" + target + "\r\n");
+    SCOPED_TRACE(target);
+    expect_refused("puts the nested archives into \"" + target + "\" (UNZIPTO=), which is not inside");
+  }
+  // Climbing back down is still inside.
+  write_file(tree / "AUTORUN.INF", autorun_text() + "UNZIP=runtime.zip\r\nUNZIPTO=rt/../rt2/./x\r\n");
+  const CommandResult r = pack();
+  EXPECT_EQ(r.exit_code, 0) << r.output;
 }
 
 TEST_F(AutorunRefusals, RefusalLeavesAnEarlierInstallerAlone) {

@@ -29,6 +29,28 @@ bool starts_line(std::string_view text, size_t at) { return at == 0 || text[at -
 
 std::string quoted(const std::string& s) { return "\"" + s + "\""; }
 
+// Whether UNZIPTO= names the extraction directory or a directory below it,
+// by its text, with either separator (the payload may be meant for
+// Windows): not absolute, no drive or stream (":"), and no ".." that climbs
+// above where it starts.
+bool stays_inside(const std::string& target) {
+  if (target.empty()) return true;
+  if (target[0] == '/' || target[0] == '\\' || target.find(':') != std::string::npos) return false;
+  int depth = 0;
+  size_t start = 0;
+  while (start <= target.size()) {
+    const size_t end = std::min(target.find_first_of("/\\", start), target.size());
+    const std::string part = target.substr(start, end - start);
+    if (part == "..") {
+      if (--depth < 0) return false;
+    } else if (!part.empty() && part != ".") {
+      ++depth;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string_view launcher_view(std::string_view file) {
@@ -114,6 +136,9 @@ AutorunFindings check_autorun(std::string_view file, const std::function<bool(co
     f.warnings.push_back("AUTORUN.INF has UNZIP= but no UNZIPTO=; the launcher extracts no nested archive");
   } else if (target->empty()) {
     f.warnings.push_back("AUTORUN.INF has an empty UNZIPTO=; nested archives go into the extraction directory");
+  } else if (!stays_inside(*target)) {
+    f.problems.push_back("AUTORUN.INF puts the nested archives into " + quoted(*target) +
+                         " (UNZIPTO=), which is not inside the extraction directory; the launcher refuses it");
   }
   if (nested->size() > NESTED_LIST_LIMIT) {
     f.problems.push_back("the UNZIP= list of AUTORUN.INF is longer than " + std::to_string(NESTED_LIST_LIMIT) +
