@@ -1,6 +1,8 @@
 // Clean-up: deletion lists, whole trees with read-only entries, retries
-// after sharing violations (through the fake clock, no real sleeping), and
-// the refusal to follow links or to read lists that others could plant.
+// after sharing violations out of one shared budget (through the fake
+// clock, no real sleeping) and the report of what stays, and the refusal to
+// follow links (however a list writes them), to take a volume's root, or
+// to read lists that others could plant.
 #include "clean_up.h"
 
 #include <cstdlib>
@@ -77,26 +79,62 @@ TEST_F(CleanUp, SharingViolationsArePausedForAndRetriedWithinTheLimits) {
   EXPECT_EQ(fs.calls(fakes::FsOp::delete_file), 4);
   EXPECT_EQ(clock_.sleeps(), (std::vector<uint32_t>{2000, 2000, 2000}));
   EXPECT_FALSE(Exists(Path("held.txt")));
+  EXPECT_TRUE(State().left_behind.empty());
 
-  // Never let go: 150 attempts, a 2 s pause after each.
+  // A directory: 3 attempts, 1 s pauses; it stays, and is noted.
   fs.reset_counts();
-  WriteFile(Path("locked.txt"), "l");
-  fs.fail_always(fakes::FsOp::delete_file, platform::Error::sharing_violation, "locked");
-  EXPECT_FALSE(launcher::DeleteWithRetry(Path("locked.txt"), false));
-  EXPECT_EQ(fs.calls(fakes::FsOp::delete_file), 150);
-  EXPECT_EQ(clock_.total_slept_ms(), 6000u + 150u * 2000u);
-
-  // A directory: 3 attempts, 1 s pauses; other errors retry at once.
-  fs.reset_counts();
-  fs.clear_failures();
   MakeDir(Path("d"));
   fs.fail_always(fakes::FsOp::remove_directory, platform::Error::sharing_violation);
   EXPECT_FALSE(launcher::DeleteWithRetry(Path("d"), true));
   EXPECT_EQ(fs.calls(fakes::FsOp::remove_directory), 3);
-  EXPECT_EQ(clock_.total_slept_ms(), 6000u + 150u * 2000u + 3000u);
+  EXPECT_EQ(clock_.total_slept_ms(), 6000u + 3000u);
+  ASSERT_EQ(State().left_behind.size(), 1u);
+  EXPECT_EQ(State().left_behind[0], (std::pair<std::string, std::string>{Path("d"), "sharing violation"}));
+
+  // Other errors retry at once, and a missing file is not left behind.
   const uint64_t before = clock_.total_slept_ms();
   EXPECT_FALSE(launcher::DeleteWithRetry(Path("missing.txt"), false));
   EXPECT_EQ(clock_.total_slept_ms(), before);
+  EXPECT_EQ(State().left_behind.size(), 1u);
+}
+
+TEST_F(CleanUp, HeldFilesShareOneTimeBudgetAndAreReported) {
+  fakes::FakeFileSystem fs;
+  platform::ScopedService<platform::FileSystem> use(fs);
+  const std::string ex = Path("sfx3");
+  MakeDir(ex);
+  // Twenty jars that a VM still holds and never lets go.
+  for (int i = 0; i < 20; ++i) WriteFile(ex + launcher_test::Sep() + "lib" + std::to_string(i) + ".jar", "j");
+  WriteFile(ex + launcher_test::Sep() + "free.txt", "f");
+  fs.fail_always(fakes::FsOp::delete_file, platform::Error::sharing_violation, ".jar");
+  State().mode = launcher::LAUNCH_SILENT;
+  State().extraction_dir = ex;
+  testing::internal::CaptureStderr();
+  launcher::CleanUp();
+  const std::string err = testing::internal::GetCapturedStderr();
+  // Three minutes in all, not five per jar; the first jar used them up.
+  EXPECT_EQ(clock_.total_slept_ms(), launcher::kHeldFileBudgetMs);
+  EXPECT_EQ(fs.calls(fakes::FsOp::delete_file), 91 + 19 + 1);
+  EXPECT_FALSE(Exists(ex + launcher_test::Sep() + "free.txt"));
+  size_t lines = 0;
+  for (size_t at = 0; (at = err.find("**** Could not remove \"", at)) != std::string::npos; ++at) ++lines;
+  EXPECT_EQ(lines, 20u) << err;
+  EXPECT_NE(err.find("**** Could not remove \"" + ex + launcher_test::Sep() + "lib7.jar\": sharing violation.\n"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(err.find("\"" + ex + "\""), std::string::npos) << err;  // its jars say why it stays
+
+  // The graphical report is one box, with the first ten.
+  launcher::ResetState();
+  launcher_test::RecordingDialogs dialogs;
+  platform::ScopedService<platform::Dialogs> use_dialogs(dialogs);
+  State().extraction_dir = ex;
+  launcher::CleanUp();
+  ASSERT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(dialogs.boxes[0].request.title.value_or(""), "Qel Installer");
+  EXPECT_EQ(dialogs.boxes[0].request.text.rfind("Cleaning up had to leave these behind:\n", 0), 0u);
+  EXPECT_NE(dialogs.boxes[0].request.text.find(" (sharing violation)\nand 10 more."), std::string::npos)
+      << dialogs.boxes[0].request.text;
 }
 
 TEST_F(CleanUp, FileHeldBrieflyInTheExtractionDirectoryIsRemovedWithIt) {
@@ -141,6 +179,39 @@ TEST_F(CleanUp, LinksAreRemovedAsLinksAndListsMustBeOurOwnRegularFiles) {
     launcher::ProcessDeleteList(dir_.path());
     EXPECT_TRUE(Exists(victim_file));
   }
+}
+
+TEST_F(CleanUp, AListedLinkIsRemovedAsALinkHoweverItIsWritten) {
+  if (launcher_test::Sep() != '/') GTEST_SKIP() << "symbolic links are a POSIX matter here";
+  const std::string victim = Path("victim"), precious = Path("victim") + "/precious.txt";
+  MakeDir(victim);
+  MakeDir(victim + "/sub");
+  WriteFile(precious, "keep me");
+  for (const char* link : {"slash", "dot", "slashes"}) {
+    ASSERT_EQ(std::system(("ln -s '" + victim + "' '" + Path(link) + "'").c_str()), 0);
+  }
+  // ".." is taken from the text, as Windows takes it: "tree/inner/.." is
+  // tree, not the directory above the link's target (which would be ours).
+  MakeDir(Path("tree"));
+  ASSERT_EQ(std::system(("ln -s '" + victim + "/sub' '" + Path("tree") + "/inner'").c_str()), 0);
+  WriteFile(Path("to_be_deleted"),
+            Path("slash") + "/\n" + Path("dot") + "/.\n" + Path("slashes") + "//./\n" + Path("tree") + "/inner/..\n");
+  launcher::ProcessDeleteList(dir_.path());
+  for (const char* gone : {"slash", "dot", "slashes", "tree", "to_be_deleted"}) EXPECT_FALSE(Exists(Path(gone))) << gone;
+  EXPECT_TRUE(Exists(precious));
+  EXPECT_TRUE(Exists(victim + "/sub"));
+  EXPECT_TRUE(State().left_behind.empty());
+}
+
+TEST_F(CleanUp, AVolumeRootIsNeverTaken) {
+  std::string root, path;
+  ASSERT_EQ(platform::native<platform::FileSystem>().volume_root(dir_.path(), root), platform::Error::none);
+  EXPECT_FALSE(launcher::ListedPath(root, path));
+  EXPECT_FALSE(launcher::ListedPath(root + "." + launcher_test::Sep(), path));
+  ASSERT_EQ(State().left_behind.size(), 2u);
+  EXPECT_EQ(State().left_behind[0].second, "the root of a volume is never removed");
+  EXPECT_TRUE(launcher::ListedPath(dir_.path() + launcher_test::Sep() + "x" + launcher_test::Sep(), path));
+  EXPECT_EQ(path, dir_.path() + launcher_test::Sep() + "x");
 }
 
 TEST_F(CleanUp, WithoutASuccessfulSetUpOnlyTheGivenBaseIsLookedAt) {
