@@ -11,12 +11,19 @@
 #include "launch_config.h"
 #include "launcher_state.h"
 #include "platform/console.h"
+#include "platform/interruption.h"
 #include "platform/system_info.h"
 #include "run_sequence.h"
 
 namespace launcher {
 
 bool IsIa64Wow64() { return platform::system_info().is_ia64_wow64(); }
+
+std::string FormatCode(const char* format, int code) {
+  char text[1024];
+  std::snprintf(text, sizeof text, format, code);
+  return text;
+}
 
 void PrintProgressDots(const char*, int percent) {
   LauncherState& s = State();
@@ -28,9 +35,11 @@ void PrintProgressDots(const char*, int percent) {
 int RunConsole() {
   LauncherState& s = State();
   platform::console().setup(250, "Qel Installer");
+  platform::interruptions().catch_interruptions();
   if (IsIa64Wow64()) {
     std::fputs("ERROR: This Qel installer can not be executed in an IA64 WOW64 environment.\n", stderr);
     std::fflush(stderr);
+    platform::interruptions().release();
     if (s.mode != LAUNCH_SILENT) {
       std::fputs("\n...Installation failed. Press any key to close this window...\n", stdout);
       std::fflush(stdout);
@@ -38,30 +47,52 @@ int RunConsole() {
     }
     return -1;
   }
+  const bool silent = s.mode == LAUNCH_SILENT;
+  // After an interruption every failure is its consequence: that is said
+  // once, instead of a reason that would mislead.
+  bool told_interrupted = false;
+  auto fail = [&](const std::string& text) {
+    if (platform::interruptions().interrupted()) {
+      if (!told_interrupted) std::fprintf(stderr, "**** %s\n", kInterrupted);
+      told_interrupted = true;
+      return;
+    }
+    std::fprintf(stderr, "**** %s\n", text.c_str());
+  };
   s.progress_display = PrintProgressDots;
   int r = QueryArchive();
   if (r != 0) {
-    std::fprintf(stderr, "**** Could not obtain archive information since it is corrupted. Error code = %i\n", r);
+    fail(OwnPathTooLong() ? kOwnPathTooLong
+                          : FormatCode("Could not obtain archive information since it is corrupted. Error code = %i", r));
   } else if (!PrepareExtractionDirectory()) {
-    std::fputs("**** Could not setup the extraction directory.\n", stderr);
+    fail("Could not setup the extraction directory.");
+    if (silent) r = kSilentNoExtractionDirectory;
   } else {
     std::fputs("Extracting ", stdout);
     r = ExtractArchive();
     if (r != 0) {
-      std::fprintf(stderr, "**** Could not extract the archive since it is corrupted. Error code = %i\n", r);
+      fail(FormatCode("Could not extract the archive since it is corrupted. Error code = %i", r));
     } else {
       std::fputs(" Done\n", stdout);
       r = ReadLaunchConfig();
       if (r != 0) {
-        std::fputs("**** Could not locate the launcher command.\n", stderr);
+        fail("Could not locate the launcher command.");
       } else {
         r = LaunchInstaller();
-        if (r == -1) std::fprintf(stderr, "**** Could not launch the installer. Error: %s\n", std::strerror(errno));
+        if (r == -1) {
+          fail(std::string("Could not launch the installer. Error: ") + std::strerror(errno));
+        } else if (silent && s.launch_refused) {
+          r = kSilentInstallerNotStarted;
+        }
       }
     }
   }
+  if (platform::interruptions().interrupted()) fail("");
   CleanUp();
-  if (s.mode != LAUNCH_SILENT) {
+  // After an interruption this ends the process: no key wait then.
+  const bool interrupted = platform::interruptions().interrupted();
+  platform::interruptions().release();
+  if (!silent && !interrupted) {
     std::fputs("\n...Finish installation. Press any key to close this window...\n", stdout);
     std::fflush(stdout);
     platform::console().wait_key();

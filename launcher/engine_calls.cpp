@@ -2,19 +2,24 @@
 // for the whole call, no include or exclude patterns.
 #include "engine_calls.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "launcher_state.h"
 #include "platform/file_system.h"
+#include "platform/interruption.h"
 
 namespace launcher {
 namespace {
 
 EngineEntry g_engine = nullptr;
 
-void AddPayloadSize(uint32_t uncompressed, uint32_t, int, int, int, int, int, int, char, const char*,
+void AddPayloadSize(uint32_t uncompressed, uint32_t, int, int, int, int, int, int, char, const char* name,
                     const char*, uint32_t, char) {
-  State().payload_total += uncompressed;  // wraps at 2^32, like the engine's own totals
+  LauncherState& s = State();
+  s.payload_total += uncompressed;
+  if (name) s.payload_longest_name = std::max(s.payload_longest_name, std::strlen(name));
 }
 
 void AddNestedSize(uint32_t uncompressed, uint32_t, int, int, int, int, int, int, char, const char*,
@@ -43,11 +48,11 @@ int CallEngine(bool list, const std::string& archive, const std::string* target,
 }
 
 // The payload is the launcher's own file. A path the engine cannot take
-// (over 259 characters, or none at all) is reported as no archive.
+// (too long, or none at all) is reported as no archive.
 int CallEngineOnPayload(bool list) {
   std::string self;
   if (platform::file_system().program_path(self) != platform::Error::none || self.empty() ||
-      self.size() > 259) {
+      self.size() > kEnginePathLimit) {
     return RC_NO_ARCHIVE;
   }
   return CallEngine(list, self, nullptr, AddPayloadSize, ReportPayloadProgress);
@@ -61,7 +66,14 @@ int DiscardText(const char*, uint32_t length) { return static_cast<int>(length);
 
 int AnswerReplace(char*) { return 1; }
 
-int NeverCancel(const char*, int, uint32_t) { return 0; }
+bool OwnPathTooLong() {
+  std::string self;
+  return platform::file_system().program_path(self) == platform::Error::none && self.size() > kEnginePathLimit;
+}
+
+// The user's Cancel never stops a nested call (the dialog is hidden while
+// it runs); an interruption from outside does.
+int NeverCancel(const char*, int, uint32_t) { return platform::interruptions().interrupted() ? 1 : 0; }
 
 int ReportPayloadProgress(const char* entry_name, int stage, uint32_t value) {
   if (stage != PROGRESS_DATA) return 0;
@@ -74,7 +86,7 @@ int ReportPayloadProgress(const char* entry_name, int stage, uint32_t value) {
     percent = static_cast<int>(share);
   }
   if (s.progress_display) s.progress_display(entry_name, percent);
-  return s.cancel_requested ? 1 : 0;
+  return RunStopped() ? 1 : 0;
 }
 
 int QueryArchive() { return CallEngineOnPayload(true); }

@@ -8,11 +8,16 @@
 #include "launcher_state.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/interruption.h"
 
 namespace launcher {
 namespace {
 
 constexpr size_t kMaxPath = 260;
+// A file's full path, without the terminating NUL of a 260-byte buffer.
+constexpr size_t kMaxFilePath = 259;
+// "sfx", four hexadecimal digits, ".tmp": the longest unique name.
+constexpr size_t kUniqueNameLength = 11;
 constexpr const char* kQuestionTitle = "Qel Systems Installer";
 
 std::string Format(const char* format, const std::string& path) {
@@ -34,6 +39,8 @@ bool ReadConsoleLine(std::string& line) {
     if (line.size() < kMaxPath) line.push_back(static_cast<char>(c));
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
+  // An interruption ends the read (EINTR) like the end of input.
+  if (platform::interruptions().interrupted()) return false;
   return any;
 }
 
@@ -43,6 +50,17 @@ int Ask(const std::string& text, platform::MessageButtons buttons) {
   request.title = kQuestionTitle;
   request.buttons = buttons;
   return platform::dialogs().message_box(State().main_window, request);
+}
+
+// True when a unique directory under `base` could not hold the payload's
+// names within the path limit.
+bool ExtractionPathTooLong(const std::string& base) {
+  std::string trimmed = base;
+  while (trimmed.size() > 1 && trimmed.back() == platform::file_system().path_separator()) trimmed.pop_back();
+  const size_t directory = trimmed.size() + 1 + kUniqueNameLength;
+  if (directory > kMaxPath) return true;
+  const size_t longest = State().payload_longest_name;
+  return longest > 0 && directory + 1 + longest > kMaxFilePath;
 }
 
 }  // namespace
@@ -55,9 +73,16 @@ uint64_t FreeSpace(const std::string& path) {
 
 bool DirectoryExists(const std::string& path) {
   if (path.empty()) return false;
+  platform::FileSystem& fs = platform::file_system();
   uint32_t attributes = 0;
-  if (platform::file_system().get_attributes(path, attributes) != platform::Error::none) return false;
-  return (attributes & platform::FILE_ATTR_DIRECTORY) != 0;
+  if (fs.get_attributes(path, attributes) != platform::Error::none) return false;
+  if (attributes & platform::FILE_ATTR_DIRECTORY) return true;
+  // Windows reports a link to a directory with the directory bit; the
+  // POSIX backend reports the link alone. A directory reached through it
+  // serves as well: asking for "." inside makes the system follow it.
+  if ((attributes & platform::FILE_ATTR_REPARSE_POINT) == 0) return false;
+  return fs.get_attributes(path + fs.path_separator() + ".", attributes) == platform::Error::none &&
+         (attributes & platform::FILE_ATTR_DIRECTORY) != 0;
 }
 
 bool BrowseForExtractionDirectory(std::string& result) {
@@ -90,15 +115,27 @@ bool PrepareExtractionDirectory() {
     s.temp_base = temp;
   }
 
+  // The base as the installer and the clean-up will use it: absolute, since
+  // the installer runs in the extraction directory.
+  std::string full;
   for (;;) {
     std::string problem;
     if (DirectoryExists(*s.temp_base)) {
-      if (FreeSpace(*s.temp_base) > static_cast<uint64_t>(s.payload_total)) break;
-      problem = Format("The directory \"%s\" does not have enough space. ", *s.temp_base);
+      if (fs.full_path(*s.temp_base, full) != platform::Error::none || ExtractionPathTooLong(full)) {
+        problem = Format("The directory \"%s\" has a path too long for extraction. ", *s.temp_base);
+      } else if (FreeSpace(*s.temp_base) > s.payload_total) {
+        break;
+      } else {
+        problem = Format("The directory \"%s\" does not have enough space. ", *s.temp_base);
+      }
     } else {
       problem = Format("The directory \"%s\" does not exist. ", *s.temp_base);
     }
-    if (s.mode == LAUNCH_SILENT) return false;
+    // A silent run asks nothing, but its log should say why it stopped.
+    if (s.mode == LAUNCH_SILENT) {
+      std::fprintf(stderr, "%s\n", problem.c_str());
+      return false;
+    }
     if (s.mode == LAUNCH_CONSOLE) {
       std::fprintf(stderr, "%s\n", problem.c_str());
       s.temp_base = std::string();
@@ -118,6 +155,7 @@ bool PrepareExtractionDirectory() {
     if (!BrowseForExtractionDirectory(chosen)) return false;
     s.temp_base = chosen;
   }
+  s.temp_base = full;
 
   std::string unique;
   platform::Error e = fs.unique_temp_file(*s.temp_base, "sfx", unique);

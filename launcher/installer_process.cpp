@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "command_line.h"
 #include "engine_calls.h"
@@ -13,6 +12,7 @@
 #include "platform/dialogs.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
+#include "platform/interruption.h"
 #include "platform/process.h"
 
 namespace launcher {
@@ -136,25 +136,54 @@ int RunAndWait(const std::vector<std::string>& entries) {
   std::string line = JoinCommandLine(entries);
   platform::ChildProcess child;
   if (platform::process().start(line, std::string(), child) != platform::Error::none) return -1;
+  // An interruption now reaches the installer too, and we wait for it to
+  // end before anything of its extraction directory is removed.
+  platform::interruptions().share_with(&child);
   int exit_code = -1;
-  if (platform::process().wait(child, exit_code) != platform::Error::none) return -1;
+  const platform::Error waited = platform::process().wait(child, exit_code);
+  platform::interruptions().share_with(nullptr);
+  if (waited != platform::Error::none) return -1;
   return exit_code;
 }
 
-bool ExtractNestedArchives() {
-  LauncherState& s = State();
-  if (!s.nested_enabled) return true;
-  for (const std::string& name : NestedNames()) ListNestedArchive(name);
-  const std::string base = s.temp_base.value_or(std::string());
-  if (FreeSpace(base) > static_cast<uint64_t>(s.nested_total)) {
-    for (const std::string& name : NestedNames()) ExtractNestedArchive(name);
-    return true;
+bool NestedTargetInside(const std::string& target) {
+  platform::FileSystem& fs = platform::file_system();
+  const char separator = fs.path_separator();
+  auto trim = [&](std::string path) {
+    while (path.size() > 1 && path.back() == separator) path.pop_back();
+    return path;
+  };
+  std::string root;
+  if (State().extraction_dir) {
+    root = *State().extraction_dir;
+  } else if (fs.current_directory(root) != platform::Error::none) {
+    return false;
   }
-  const uint32_t mebibytes = (s.payload_total + s.nested_total + 1048575u) / 1048576u;
-  const char* format = "The directory \"%s\" does not have enough space. %dM diskspace space is required.";
-  std::string text(std::strlen(format) + base.size() + 16, '\0');
-  int n = std::snprintf(text.data(), text.size(), format, base.c_str(), static_cast<int>(mebibytes));
-  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  root = trim(root);
+  if (target.empty()) return true;  // the extraction directory itself
+  std::string full;
+  if (fs.full_path(target, full) != platform::Error::none) return false;
+  full = trim(full);
+  if (full == root) return true;
+  if (full.compare(0, root.size() + 1, root + separator) != 0) return false;
+  // Inside by its text; and no directory on the way is a link (which a
+  // payload could have brought) leading somewhere else.
+  for (size_t at = root.size() + 1; at <= full.size(); ++at) {
+    if (at != full.size() && full[at] != separator) continue;
+    platform::FileStatus status;
+    if (fs.status(full.substr(0, at), status) != platform::Error::none) return false;
+    if (status.kind == platform::FileKind::missing) return true;  // the engine makes the rest
+    if (status.kind != platform::FileKind::directory) return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Shown where the nested archives cannot be extracted, as the framework's
+// standard box (titled with the application's name) or on stderr.
+void ShowNestedProblem(const std::string& text) {
+  LauncherState& s = State();
   if (s.mode == LAUNCH_GUI) {
     platform::MessageBoxRequest request;
     request.text = text;
@@ -164,13 +193,38 @@ bool ExtractNestedArchives() {
   } else {
     std::fprintf(stderr, "\n%s\n", text.c_str());
   }
+}
+
+}  // namespace
+
+bool ExtractNestedArchives() {
+  LauncherState& s = State();
+  if (!s.nested_enabled) return true;
+  if (!NestedTargetInside(s.nested_target)) {
+    ShowNestedProblem("The launch configuration puts the nested archives into \"" + s.nested_target +
+                      "\", which is not inside the extraction directory.");
+    s.launch_refused = true;
+    return false;
+  }
+  for (const std::string& name : NestedNames()) ListNestedArchive(name);
+  const std::string base = s.temp_base.value_or(std::string());
+  if (FreeSpace(base) > s.nested_total) {
+    for (const std::string& name : NestedNames()) ExtractNestedArchive(name);
+    return true;
+  }
+  const uint64_t mebibytes = (s.payload_total + s.nested_total + 1048575u) / 1048576u;
+  ShowNestedProblem("The directory \"" + base + "\" does not have enough space. " + std::to_string(mebibytes) +
+                    "M diskspace space is required.");
+  s.launch_refused = true;
   return false;
 }
 
 int LaunchInstaller() {
   LauncherState& s = State();
-  if (s.cancel_requested) return 0;
+  if (RunStopped()) return 0;
   if (s.nested_enabled && !ExtractNestedArchives()) return 0;
+  // An interruption may have stopped the nested extraction.
+  if (RunStopped()) return 0;
   std::vector<std::string> configured = SplitCommandLine(s.launch_command);
   if (configured.empty()) {
     errno = ENOENT;

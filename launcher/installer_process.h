@@ -11,8 +11,13 @@ namespace launcher {
 // The installer's exit code; -1 when it cannot be started; 0 when nothing
 // was started (cancelled, or the nested archives do not fit).
 int LaunchInstaller();
-// True to go on, false when the nested archives do not fit.
+// True to go on, false when the nested archives do not fit or their target
+// lies outside the extraction directory (launch_refused is set then).
 bool ExtractNestedArchives();
+// True when `target`, taken against the current directory (the extraction
+// directory), is the extraction directory or lies below it, with no link
+// on the way.
+bool NestedTargetInside(const std::string& target);
 
 // The configured command split by the C runtime's rules.
 std::vector<std::string> SplitCommandLine(const std::string& text);

@@ -5,6 +5,7 @@
 #include "command_line.h"
 #include "launcher_state.h"
 #include "platform/dialogs.h"
+#include "platform/interruption.h"
 #include "run_sequence.h"
 
 namespace launcher {
@@ -29,7 +30,12 @@ int LauncherMain(const std::vector<std::string>& args) {
   }
   // The dialog's own end result does not become the exit code; but a
   // dialog that never came up ran nothing, and must not look like success.
-  if (RunProgressDialog() == platform::DIALOG_FAILED) {
+  // An interruption ends the process only once the dialog is closed, so
+  // that the terminal of the POSIX text dialog is left as it was found.
+  platform::interruptions().catch_interruptions();
+  const int result = RunProgressDialog();
+  platform::interruptions().release();
+  if (result == platform::DIALOG_FAILED) {
     std::fprintf(stderr, "**** %s\n", kNoDialog);
     std::fflush(stderr);
     platform::MessageBoxRequest request;

@@ -1,12 +1,16 @@
 // The process-wide launcher state.
 #include "launcher_state.h"
 
+#include "platform/interruption.h"
+
 namespace launcher {
 namespace {
 LauncherState g_state;
 }
 
 LauncherState& State() { return g_state; }
+
+bool RunStopped() { return g_state.cancel_requested != 0 || platform::interruptions().interrupted(); }
 
 void ResetState() {
   LauncherState& s = g_state;
@@ -25,7 +29,11 @@ void ResetState() {
   s.nested_archives.clear();
   s.nested_target.clear();
   s.nested_enabled = false;
+  s.launch_refused = false;
+  s.payload_longest_name = 0;
   s.dots_shown = 0;
+  s.removal_deadline_ms = 0;
+  s.left_behind.clear();
   s.arguments.clear();
   s.main_window = nullptr;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -23,9 +24,15 @@ struct LauncherState {
   std::optional<std::string> temp_base;
   std::optional<std::string> extraction_dir;
   std::string saved_directory;
-  uint32_t payload_total = 0;
-  uint32_t payload_written = 0;
-  uint32_t nested_total = 0;
+  // Sums of 32-bit sizes, kept in 64 bits so that payloads over 4 GiB in
+  // all do not wrap the space check (each entry's size is still 32-bit as
+  // the engine's listing reports it).
+  uint64_t payload_total = 0;
+  uint64_t payload_written = 0;
+  uint64_t nested_total = 0;
+  // The longest entry name of the payload: the extraction directory must
+  // leave room for it within the path limit.
+  size_t payload_longest_name = 0;
   // Written once by the dialog's thread, polled by the worker.
   std::atomic<uint8_t> cancel_requested{0};
   ProgressDisplay progress_display = nullptr;
@@ -35,7 +42,15 @@ struct LauncherState {
   std::string nested_archives;
   std::string nested_target;
   bool nested_enabled = false;
+  // The installer was not started because its nested archives could not
+  // be extracted (no room, or a target outside the extraction directory).
+  bool launch_refused = false;
   int dots_shown = 0;
+
+  // Clean-up: when its shared time for waiting on held files runs out (0
+  // until the first wait), and what it had to leave, with the reason.
+  uint64_t removal_deadline_ms = 0;
+  std::vector<std::pair<std::string, std::string>> left_behind;
 
   // The launcher's own arguments, argument 0 (the program) included; the
   // installer's command line is built from them.
@@ -46,6 +61,9 @@ struct LauncherState {
 };
 
 LauncherState& State();
+// The run is to stop: Cancel was pressed, or an interruption came (a
+// signal, a console control event).
+bool RunStopped();
 // Back to the state at process start (tests run several sequences).
 void ResetState();
 

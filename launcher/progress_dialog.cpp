@@ -14,6 +14,7 @@
 #include "launch_config.h"
 #include "launcher_state.h"
 #include "platform/dialogs.h"
+#include "platform/interruption.h"
 #include "run_sequence.h"
 
 namespace launcher {
@@ -57,12 +58,6 @@ void ErrorBox(platform::DialogWindow& owner, const std::string& text) {
   platform::dialogs().message_box(&owner, request);
 }
 
-std::string FormatCode(const char* format, int code) {
-  char text[1024];
-  std::snprintf(text, sizeof text, format, code);
-  return text;
-}
-
 }  // namespace
 
 void ShowProgressBar(const char*, int percent) {
@@ -76,25 +71,31 @@ void ShowProgressBar(const char*, int percent) {
 
 int RunInstallerThread(platform::DialogWindow& dialog) {
   LauncherState& s = State();
+  // After an interruption the process ends once this run has cleaned up;
+  // a box would only hold that up.
+  auto error_box = [&](const std::string& text) {
+    if (!platform::interruptions().interrupted()) ErrorBox(dialog, text);
+  };
   dialog.set_text(kStatusTextId, "Preparing the installer...");
   s.progress_display = ShowProgressBar;
   int r = QueryArchive();
   if (r != 0) {
-    ErrorBox(dialog, FormatCode("Could not obtain archive information since it is corrupted. Error code = %i", r));
+    error_box(OwnPathTooLong() ? kOwnPathTooLong
+                               : FormatCode("Could not obtain archive information since it is corrupted. Error code = %i", r));
   } else if (!PrepareExtractionDirectory()) {
-    ErrorBox(dialog, "Could not setup the extraction directory.");
+    error_box("Could not setup the extraction directory.");
   } else if ((r = ExtractArchive()) != 0) {
     if (!s.cancel_requested) {
-      ErrorBox(dialog, FormatCode("Could not extract the archive since it is corrupted. Error code = %i", r));
+      error_box(FormatCode("Could not extract the archive since it is corrupted. Error code = %i", r));
     }
   } else {
     dialog.show(false);
     if (ReadLaunchConfig() != 0) {
-      ErrorBox(dialog, "Could not locate the launcher command");
+      error_box("Could not locate the launcher command");
     } else if (LaunchInstaller() == -1) {
       char text[1024];
       std::snprintf(text, sizeof text, "Could not launch the installer. Error: %s", std::strerror(errno));
-      ErrorBox(dialog, text);
+      error_box(text);
     }
     dialog.show(true);
   }

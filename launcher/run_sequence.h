@@ -20,7 +20,23 @@ inline constexpr int kCancelId = 2;
 inline constexpr int kPictureBitmapId = 138;
 inline constexpr int kIconId = 128;
 
+// Exit codes of a silent run where console mode exits 0 although nothing
+// was installed, so that a deployment tool sees the failure.
+inline constexpr int kSilentNoExtractionDirectory = -2;
+inline constexpr int kSilentInstallerNotStarted = -3;
+
+// Said instead of "corrupted" when the payload cannot be read because the
+// launcher's own path is too long for the engine.
+inline constexpr char kOwnPathTooLong[] =
+    "The installer cannot read itself: its path is longer than 259 characters. Move it to a folder with a "
+    "shorter path.";
+// Said once, instead of the failure an interruption caused.
+inline constexpr char kInterrupted[] = "The installer was interrupted.";
+
 bool IsIa64Wow64();
+// The text of `format` with the engine's result code in it (at most 1,023
+// characters, the run sequence's message buffer).
+std::string FormatCode(const char* format, int code);
 
 // Console and silent mode: the exit code.
 int RunConsole();

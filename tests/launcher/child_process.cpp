@@ -10,6 +10,8 @@
 
 namespace launcher_test {
 
+bool (*g_child_after_report)(int& exit_code) = nullptr;
+
 std::string SelfPath() {
   std::string self;
   platform::native<platform::FileSystem>().program_path(self);
@@ -33,6 +35,8 @@ int RunAsChild(const char* out, int argc, char** argv) {
     file << (st.kind == platform::FileKind::missing ? "check:missing" : "check:present") << "\n";
   }
   file.close();
+  int exit_code = 0;
+  if (launcher_test::g_child_after_report && launcher_test::g_child_after_report(exit_code)) return exit_code;
   const char* code = std::getenv("QEL_CHILD_EXIT");
   return code ? std::atoi(code) : 0;
 }

@@ -12,4 +12,9 @@ namespace launcher_test {
 // This test binary's own path.
 std::string SelfPath();
 
+// More for the child to do once its report is written, set by a test file
+// of its own (from a static initialiser). True when it took over: the
+// child then exits with `exit_code`.
+extern bool (*g_child_after_report)(int& exit_code);
+
 }  // namespace launcher_test

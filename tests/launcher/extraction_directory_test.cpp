@@ -1,13 +1,18 @@
 // The extraction directory: a fresh "sfx" directory directly under the
 // base, made current; and what each mode does when the base is missing,
-// full, or refuses the unique name.
+// full (in 64 bits), too long, reached through a link, or refuses the
+// unique name.
 #include "extraction_directory.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 #include "fakes/fake_file_system.h"
 #include "launcher_test_support.h"
 
 using launcher::State;
 using launcher_test::LauncherTest;
+using launcher_test::WriteFile;
 
 class ExtractionDirectory : public LauncherTest {
  protected:
@@ -33,17 +38,95 @@ TEST_F(ExtractionDirectory, MakesAnEmptySfxDirectoryAndEntersIt) {
   EXPECT_EQ(entries.size(), 2u);  // "." and ".." only
 }
 
-TEST_F(ExtractionDirectory, SilentModeGivesUpAtOnceWithoutAWord) {
+TEST_F(ExtractionDirectory, SilentModeGivesUpAtOnceSayingWhy) {
   State().mode = launcher::LAUNCH_SILENT;
   State().temp_base = Path("missing");
   testing::internal::CaptureStderr();
   EXPECT_FALSE(launcher::PrepareExtractionDirectory());
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "The directory \"" + Path("missing") + "\" does not exist. \n");
   EXPECT_FALSE(State().extraction_dir.has_value());
   // An empty base counts as missing.
   State().temp_base = std::string();
+  testing::internal::CaptureStderr();
   EXPECT_FALSE(launcher::PrepareExtractionDirectory());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "The directory \"\" does not exist. \n");
   EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(ExtractionDirectory, RelativeBaseBecomesAbsoluteAndALinkedBaseIsTakenAsWindowsTakesIt) {
+  State().mode = launcher::LAUNCH_SILENT;
+  MakeDir(Path("real"));
+  ASSERT_EQ(platform::native<platform::FileSystem>().set_current_directory(dir_.path()), platform::Error::none);
+  State().temp_base = "real";
+  ASSERT_TRUE(launcher::PrepareExtractionDirectory());
+  EXPECT_EQ(*State().temp_base, Path("real"));
+  EXPECT_EQ(State().extraction_dir->rfind(Path("real") + launcher_test::Sep() + "sfx", 0), 0u);
+
+  if (launcher_test::Sep() != '/') return;  // links of the kind below need privileges on Windows
+  platform::native<platform::FileSystem>().set_current_directory(dir_.path());
+  ASSERT_EQ(std::system(("ln -s real '" + Path("link") + "'").c_str()), 0);
+  ASSERT_EQ(std::system(("ln -s nowhere '" + Path("dangling") + "'").c_str()), 0);
+  State().temp_base = Path("link");
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(launcher::PrepareExtractionDirectory()) << testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(State().extraction_dir->rfind(Path("link") + "/sfx", 0), 0u);
+  // A link that leads nowhere, or to a file, is no directory.
+  WriteFile(Path("file"), "f");
+  ASSERT_EQ(std::system(("ln -s file '" + Path("to_file") + "'").c_str()), 0);
+  for (const char* name : {"dangling", "to_file"}) {
+    State().temp_base = Path(name);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(launcher::PrepareExtractionDirectory());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "The directory \"" + Path(name) + "\" does not exist. \n");
+  }
+}
+
+TEST_F(ExtractionDirectory, BaseTooLongForTheNamesIsSaidAndNothingIsMadeThere) {
+  // A real directory whose path has 300 characters.
+  std::string deep = dir_.path();
+  while (deep.size() < 300) {
+    deep += launcher_test::Sep() + std::string(std::min<size_t>(100, 300 - deep.size()), 'd');
+    MakeDir(deep);
+  }
+  ASSERT_TRUE(launcher::DirectoryExists(deep));
+  State().mode = launcher::LAUNCH_SILENT;
+  State().temp_base = deep;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(launcher::PrepareExtractionDirectory());
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "The directory \"" + deep + "\" has a path too long for extraction. \n");
+  std::vector<platform::DirectoryEntry> entries;
+  platform::native<platform::FileSystem>().list_directory(deep, entries);
+  EXPECT_EQ(entries.size(), 2u);
+
+  // Short enough for the directory itself, but not for the payload's
+  // longest name inside it.
+  const std::string base = dir_.path();
+  State().payload_longest_name = 259 - (base.size() + 1 + 11 + 1);
+  State().temp_base = base;
+  ASSERT_TRUE(launcher::PrepareExtractionDirectory());
+  platform::native<platform::FileSystem>().set_current_directory(saved_cwd_);
+  State().payload_longest_name += 1;
+  State().temp_base = base;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(launcher::PrepareExtractionDirectory());
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("has a path too long for extraction"), std::string::npos);
+}
+
+TEST_F(ExtractionDirectory, SpaceIsComparedWithTheWholeTotalPast4GiB) {
+  fakes::FakeFileSystem fs;
+  platform::ScopedService<platform::FileSystem> use(fs);
+  State().mode = launcher::LAUNCH_SILENT;
+  State().temp_base = dir_.path();
+  // 5 GiB listed: in 32 bits that would wrap to 1 GiB and fit.
+  State().payload_total = 5ull << 30;
+  fs.set_free_space(2ull << 30);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(launcher::PrepareExtractionDirectory());
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("does not have enough space"), std::string::npos);
+  fs.set_free_space((5ull << 30) + 1);
+  EXPECT_TRUE(launcher::PrepareExtractionDirectory());
 }
 
 TEST_F(ExtractionDirectory, TooLittleSpaceAsksInGraphicalModeAndMovesToTheChosenFolder) {

@@ -1,10 +1,16 @@
 // Whole runs of a packed setupstub in console and silent mode, as real
-// processes: the texts, the exit code of each situation of the table, the
-// installer started in the extraction directory, and the clean-up after.
+// processes: the texts, the exit code of each situation (silent runs fail
+// non-zero), the installer started in the extraction directory with an
+// absolute base, over-long paths, nested archives aimed outside, and the
+// clean-up after.
+#include <algorithm>
+#include <cstdlib>
+
 #include "child_process.h"
 #include "launcher_test_support.h"
 #include "packed_installer.h"
 #include "platform/environment.h"
+#include "zipengine/zipengine.h"
 
 using launcher_test::Exists;
 using launcher_test::LauncherTest;
@@ -104,14 +110,79 @@ TEST_F(PackedRun, ConsolePromptExitEndsWithTheSetUpMessageAndExitCodeZero) {
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.err, "The directory \"\" does not exist. \n**** Could not setup the extraction directory.\n");
   EXPECT_FALSE(Exists(report_));
-  // Input that ends at the prompt ends the run the same way, in silent mode
-  // nothing is asked at all.
+  // Input that ends at the prompt ends the run the same way.
   r = RunProgram(stub, {"-mode=console", "-Djava.io.tmpdir=" + Path("missing")}, dir_.path(), "");
   EXPECT_EQ(r.exit_code, 0);
-  r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + Path("missing")}, dir_.path(), "");
-  EXPECT_EQ(r.exit_code, 0);
+}
+
+// Silent runs are read by deployment tools: every failure exits non-zero.
+TEST_F(PackedRun, SilentFailuresExitNonZeroAndSayWhy) {
+  const std::string stub = Path("setup.exe");
+  PackInstaller(stub, {{"AUTORUN.INF", Autorun(), ""}});
+  auto r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + Path("missing")}, dir_.path(), "");
+  EXPECT_EQ(r.exit_code, Sep() == '/' ? 254 : -2);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "**** Could not setup the extraction directory.\n");
+  EXPECT_EQ(r.err, "The directory \"" + Path("missing") + "\" does not exist. \n**** Could not setup the extraction directory.\n");
+
+  // Nested archives aimed outside the extraction directory: refused, the
+  // installer not started, nothing written outside.
+  const std::string nested = launcher_test::MakeZip({{"escaped.txt", "x", ""}});
+  PackInstaller(stub, {{"AUTORUN.INF", Autorun() + "UNZIP=rt.zip\r\nUNZIPTO=../../outside\r\n", ""}, {"rt.zip", nested, ""}});
+  r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + base_}, dir_.path());
+  EXPECT_EQ(r.exit_code, Sep() == '/' ? 253 : -3);
+  EXPECT_EQ(r.err, "\nThe launch configuration puts the nested archives into \"../../outside\", which is not inside the "
+                   "extraction directory.\n");
+  EXPECT_FALSE(Exists(report_));
+  EXPECT_FALSE(Exists(Path("outside")));
+  ExpectBaseHoldsOnly({});
+  // Console mode keeps its code for a run that started nothing.
+  r = RunProgram(stub, {"-mode=console", "-Djava.io.tmpdir=" + base_}, dir_.path(), "k");
+  EXPECT_EQ(r.exit_code, 0);
+}
+
+TEST_F(PackedRun, RelativeOrLinkedBaseReachesTheInstallerAsAnAbsolutePath) {
+  const std::string stub = Path("setup.exe");
+  PackInstaller(stub, {{"AUTORUN.INF", Autorun(), ""}});
+  auto r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=base"}, dir_.path());
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  ASSERT_GE(Report().size(), 2u);
+  EXPECT_EQ(Report()[1], "-Djava.io.tmpdir=" + base_);  // the installer runs elsewhere
+  EXPECT_EQ(Report()[0].rfind(base_ + Sep() + "sfx", 0), 0u);
+  ExpectBaseHoldsOnly({});
+  if (Sep() != '/') return;
+  ASSERT_EQ(std::system(("ln -s base '" + Path("linked") + "'").c_str()), 0);
+  r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=linked"}, dir_.path());
+  EXPECT_EQ(r.exit_code, 3) << r.err;
+  ASSERT_GE(Report().size(), 2u);
+  EXPECT_EQ(Report()[1], "-Djava.io.tmpdir=" + Path("linked"));
+  ExpectBaseHoldsOnly({});
+}
+
+TEST_F(PackedRun, OverLongPathsAreSaidToBeTooLong) {
+  // A real directory whose path has 300 characters.
+  std::string deep = dir_.path();
+  while (deep.size() < 300) {
+    deep += Sep() + std::string(std::min<size_t>(100, 300 - deep.size()), 'd');
+    MakeDir(deep);
+  }
+  if (!Exists(deep)) GTEST_SKIP() << "this system makes no directory of 300 characters";
+  const std::string stub = Path("setup.exe");
+  PackInstaller(stub, {{"AUTORUN.INF", Autorun(), ""}});
+  auto r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + deep}, dir_.path());
+  EXPECT_EQ(r.exit_code, Sep() == '/' ? 254 : -2);
+  EXPECT_EQ(r.err, "The directory \"" + deep + "\" has a path too long for extraction. \n"
+                   "**** Could not setup the extraction directory.\n");
+
+  // The launcher itself stored there: its payload cannot be read, which is
+  // not a corrupt payload.
+  const std::string far = deep + Sep() + "setup.exe";
+  PackInstaller(far, {{"AUTORUN.INF", Autorun(), ""}});
+  r = RunProgram(far, {"-mode=silent", "-Djava.io.tmpdir=" + base_}, dir_.path());
+  EXPECT_EQ(r.exit_code, RC_NO_ARCHIVE);
+  EXPECT_EQ(r.err, "**** The installer cannot read itself: its path is longer than 259 characters. Move it to a folder "
+                   "with a shorter path.\n");
+  EXPECT_FALSE(Exists(report_));
+  ExpectBaseHoldsOnly({});
 }
 
 TEST_F(PackedRun, MissingLaunchKeyGivesMinusOne) {

@@ -1,12 +1,15 @@
 // The run sequences in-process with fake services: the IA64 WOW64 refusal
 // in every mode, the exit code of a graphical run, the dots of console
-// progress, the progress share and Cancel as the engine sees them, and
-// nested archives that do not fit.
+// progress, the progress share and Cancel as the engine sees them, nested
+// archives that do not fit or are aimed outside, and an interruption.
 #include "engine_calls.h"
 #include "fakes/fake_file_system.h"
 #include "installer_process.h"
 #include "launcher_test_support.h"
+#include "platform/interruption.h"
 #include "run_sequence.h"
+
+#include <cstdlib>
 
 using launcher::State;
 using launcher_test::LauncherTest;
@@ -122,6 +125,8 @@ int ListTenMebibytes(int, const char* const*, int, const char* const*, const Eng
 }  // namespace
 
 TEST_F(RunSequence, NestedArchivesThatDoNotFitStartNothing) {
+  // (The requirement is summed in 64 bits: 5 GiB of payload and 2 x 10 MiB
+  // nested give 5140M, not a total wrapped at 4 GiB.)
   fakes::FakeFileSystem fs;
   platform::ScopedService<platform::FileSystem> use(fs);
   fs.fail_always(fakes::FsOp::free_space, platform::Error::io);
@@ -129,15 +134,16 @@ TEST_F(RunSequence, NestedArchivesThatDoNotFitStartNothing) {
   g_engine_calls = 0;
   State().mode = launcher::LAUNCH_SILENT;
   State().temp_base = dir_.path();
-  State().payload_total = 1;
+  State().payload_total = 5ull << 30;
   State().nested_enabled = true;
   State().nested_archives = "a.zip,b.zip";
   State().launch_command = "no-such-program";
   testing::internal::CaptureStderr();
   EXPECT_EQ(launcher::LaunchInstaller(), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "\nThe directory \"" + dir_.path() + "\" does not have enough space. 21M diskspace space is required.\n");
+            "\nThe directory \"" + dir_.path() + "\" does not have enough space. 5140M diskspace space is required.\n");
   EXPECT_EQ(g_engine_calls, 2);  // both listed, neither extracted
+  EXPECT_TRUE(State().launch_refused);
 
   State().mode = launcher::LAUNCH_GUI;
   EXPECT_EQ(launcher::LaunchInstaller(), 0);
@@ -150,5 +156,96 @@ TEST_F(RunSequence, NestedArchivesThatDoNotFitStartNothing) {
   g_engine_calls = 0;
   EXPECT_EQ(launcher::LaunchInstaller(), 0);
   EXPECT_EQ(g_engine_calls, 0);
+  launcher::SetEngineEntry(nullptr);
+}
+
+TEST_F(RunSequence, NestedTargetOutsideTheExtractionDirectoryIsRefusedBeforeAnyCall) {
+  launcher::SetEngineEntry(ListTenMebibytes);
+  g_engine_calls = 0;
+  const std::string ex = Path("sfx9"), outside = Path("outside");
+  MakeDir(ex);
+  MakeDir(outside);
+  ASSERT_EQ(platform::native<platform::FileSystem>().set_current_directory(ex), platform::Error::none);
+  State().mode = launcher::LAUNCH_CONSOLE;
+  State().extraction_dir = ex;
+  State().temp_base = dir_.path();
+  State().nested_enabled = true;
+  State().nested_archives = "a.zip";
+  State().launch_command = "no-such-program";
+  const char sep = launcher_test::Sep();
+  std::vector<std::string> refused = {"..", std::string("..") + sep + "outside", outside,
+                                      std::string("rt") + sep + ".." + sep + ".." + sep + "x"};
+  if (sep == '/') {
+    // A link the payload brought, leading out.
+    ASSERT_EQ(std::system(("ln -s '" + outside + "' '" + ex + "/rt'").c_str()), 0);
+    refused.push_back("rt");
+    refused.push_back("rt/deeper");
+  }
+  for (const std::string& target : refused) {
+    SCOPED_TRACE(target);
+    State().nested_target = target;
+    State().launch_refused = false;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(launcher::LaunchInstaller(), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\nThe launch configuration puts the nested archives into \"" +
+                                                          target + "\", which is not inside the extraction directory.\n");
+    EXPECT_TRUE(State().launch_refused);
+  }
+  EXPECT_EQ(g_engine_calls, 0);
+  for (const std::string target : {"", ".", "jre", "jre/../jre2/bin"}) {
+    EXPECT_TRUE(launcher::NestedTargetInside(target)) << target;
+  }
+  EXPECT_TRUE(launcher::NestedTargetInside(ex + sep + "jre"));
+  launcher::SetEngineEntry(nullptr);
+}
+
+namespace {
+
+// Interruptions that a test raises by hand.
+class ManualInterruptions final : public platform::Interruptions {
+ public:
+  bool raised = false;
+  int releases = 0;
+  void catch_interruptions() override {}
+  bool interrupted() override { return raised; }
+  void share_with(const platform::ChildProcess*) override {}
+  void release() override { ++releases; }
+};
+ManualInterruptions* g_interruptions = nullptr;
+
+// Lists one entry; the extraction is interrupted at its first block.
+int InterruptedAtTheFirstBlock(int, const char* const*, int, const char* const*, const EngineOptions* options,
+                               EngineCallbacks* callbacks) {
+  if (options->list_contents) {
+    callbacks->list_entry(100, 0, 0, 0, 0, 0, 0, 0, ' ', "x", "", 0, ' ');
+    return 0;
+  }
+  g_interruptions->raised = true;
+  uint32_t block = 10;
+  return callbacks->progress("x", PROGRESS_DATA, block) ? RC_CANCELLED : 0;
+}
+
+}  // namespace
+
+TEST_F(RunSequence, AnInterruptionStopsTheExtractionAndIsSaidOnceBeforeTheCleanUp) {
+  ManualInterruptions interruptions;
+  platform::ScopedService<platform::Interruptions> use(interruptions);
+  g_interruptions = &interruptions;
+  launcher::SetEngineEntry(InterruptedAtTheFirstBlock);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(launcher::LauncherMain({"stub", "-mode=console", "-Djava.io.tmpdir=" + dir_.path()}), RC_CANCELLED);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "**** The installer was interrupted.\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Extracting ..........");
+  EXPECT_EQ(interruptions.releases, 1);
+  EXPECT_EQ(console_.key_waits, 0);  // no key wait after an interruption
+  std::vector<platform::DirectoryEntry> entries;
+  platform::native<platform::FileSystem>().list_directory(dir_.path(), entries);
+  EXPECT_EQ(entries.size(), 2u);  // the extraction directory is gone
+  // The nested calls stop too, though Cancel never stops them.
+  EXPECT_EQ(launcher::NeverCancel("x", PROGRESS_DATA, 1), 1);
+  interruptions.raised = false;
+  State().cancel_requested = 1;
+  EXPECT_EQ(launcher::NeverCancel("x", PROGRESS_DATA, 1), 0);
   launcher::SetEngineEntry(nullptr);
 }

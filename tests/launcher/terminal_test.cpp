@@ -1,88 +1,23 @@
 // setupstub on a real terminal (tmux): the console directory prompt and the
 // key waits, and the graphical text dialog with its progress bar and Cancel.
-#include <zlib.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
 #include "child_process.h"
+#include "deflated_zeros.h"
 #include "launcher_test_support.h"
 #include "packed_installer.h"
+#include "tmux_session.h"
 
+using launcher_test::DeflatedZeros;
 using launcher_test::Exists;
+using launcher_test::HaveTmux;
 using launcher_test::LauncherTest;
+using launcher_test::Quote;
 using launcher_test::ReadFile;
+using launcher_test::Tmux;
 using launcher_test::WriteFile;
-
-namespace {
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
-// One tmux session on a private server, killed at the end.
-class Tmux {
- public:
-  explicit Tmux(const std::string& command) : name_("qel-launcher-" + std::to_string(::getpid())) {
-    std::system(("tmux -L " + name_ + " kill-server 2>/dev/null").c_str());
-    ok_ = std::system(("tmux -L " + name_ + " new-session -d -s t -x 110 -y 40 " + Quote(command)).c_str()) == 0;
-  }
-  ~Tmux() { std::system(("tmux -L " + name_ + " kill-server 2>/dev/null").c_str()); }
-  bool ok() const { return ok_; }
-
-  std::string capture() {
-    const std::string file = "/tmp/" + name_ + ".pane";
-    std::system(("tmux -L " + name_ + " capture-pane -p -t t > " + file + " 2>/dev/null").c_str());
-    std::string text = ReadFile(file);
-    std::remove(file.c_str());
-    return text;
-  }
-  void keys(const std::string& keys) { std::system(("tmux -L " + name_ + " send-keys -t t " + keys).c_str()); }
-  void text(const std::string& text) { keys("-l " + Quote(text)); }
-
-  // Polls the screen until `pred` holds (up to 30 s, for a loaded machine).
-  template <class Pred> bool wait_for(Pred pred) {
-    for (int i = 0; i < 600; ++i) {
-      if (pred(capture())) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-  bool wait_for_text(const std::string& needle) {
-    return wait_for([&](const std::string& s) { return s.find(needle) != std::string::npos; });
-  }
-
- private:
-  std::string name_;
-  bool ok_ = false;
-};
-
-bool HaveTmux() { return std::system("tmux -V > /dev/null 2>&1") == 0; }
-
-// Raw Deflate of `size` zero bytes.
-std::string DeflatedZeros(size_t size) {
-  z_stream z{};
-  deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
-  std::string in(1 << 20, '\0'), out;
-  std::string chunk(1 << 16, '\0');
-  for (size_t left = size; left > 0 || z.avail_in > 0;) {
-    size_t n = std::min(left, in.size());
-    left -= n;
-    z.next_in = reinterpret_cast<Bytef*>(in.data());
-    z.avail_in = static_cast<uInt>(n);
-    int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
-    do {
-      z.next_out = reinterpret_cast<Bytef*>(chunk.data());
-      z.avail_out = static_cast<uInt>(chunk.size());
-      deflate(&z, flush);
-      out.append(chunk.data(), chunk.size() - z.avail_out);
-    } while (z.avail_out == 0);
-    if (flush == Z_FINISH) break;
-  }
-  deflateEnd(&z);
-  return out;
-}
-
-}  // namespace
 
 class Terminal : public LauncherTest {
  protected:
