@@ -119,17 +119,19 @@ bool PrepareExtractionDirectory() {
   // the installer runs in the extraction directory.
   std::string full;
   for (;;) {
+    // Too long a path is said first: Windows cannot even tell whether such
+    // a directory exists.
     std::string problem;
-    if (DirectoryExists(*s.temp_base)) {
-      if (fs.full_path(*s.temp_base, full) != platform::Error::none || ExtractionPathTooLong(full)) {
-        problem = Format("The directory \"%s\" has a path too long for extraction. ", *s.temp_base);
-      } else if (FreeSpace(*s.temp_base) > s.payload_total) {
-        break;
-      } else {
-        problem = Format("The directory \"%s\" does not have enough space. ", *s.temp_base);
-      }
-    } else {
+    const platform::Error resolved = fs.full_path(*s.temp_base, full);
+    if (resolved == platform::Error::name_too_long ||
+        (resolved == platform::Error::none && ExtractionPathTooLong(full))) {
+      problem = Format("The directory \"%s\" has a path too long for extraction. ", *s.temp_base);
+    } else if (resolved != platform::Error::none || !DirectoryExists(*s.temp_base)) {
       problem = Format("The directory \"%s\" does not exist. ", *s.temp_base);
+    } else if (FreeSpace(*s.temp_base) > s.payload_total) {
+      break;
+    } else {
+      problem = Format("The directory \"%s\" does not have enough space. ", *s.temp_base);
     }
     // A silent run asks nothing, but its log should say why it stopped.
     if (s.mode == LAUNCH_SILENT) {
