@@ -1,6 +1,8 @@
-// Clean-up. Files still held open by what the installer started are
-// retried with pauses, all of them out of one shared time budget; what had
-// to be left is reported at the end.
+// Clean-up. Trees are removed through held directories (tree_removal.h):
+// a link goes itself and is never followed, nothing on another volume is
+// touched. Files still held open by what the installer started are retried
+// with pauses, all of them out of one shared time budget; what had to be
+// left is reported at the end.
 #include "clean_up.h"
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/private_file.h"
+#include "platform/tree_removal.h"
 
 namespace launcher {
 namespace {
@@ -33,12 +36,17 @@ bool PauseWithinBudget(uint32_t pause_ms) {
   return true;
 }
 
-// A path that stays although it should have gone. A missing one was not
-// there to remove; a directory that is not empty keeps a file of its own
-// that is reported already.
-void NoteLeftBehind(const std::string& path, platform::Error e) {
-  if (e == platform::Error::not_found || e == platform::Error::not_empty) return;
-  State().left_behind.emplace_back(path, platform::error_text(e));
+// What a removal had to leave, for the report. A missing path was not
+// there to remove.
+void NoteLeftBehind(const platform::TreeRemovalReport& report, const std::string& path) {
+  LauncherState& s = State();
+  if (report.error != platform::Error::none && report.error != platform::Error::not_found) {
+    s.left_behind.emplace_back(path, platform::error_text(report.error));
+  }
+  for (const platform::LeftPath& left : report.left) {
+    const bool failed = left.reason == platform::LeftReason::not_removed || left.reason == platform::LeftReason::not_listed;
+    s.left_behind.emplace_back(left.path, failed ? platform::error_text(left.error) : platform::left_reason_text(left.reason));
+  }
 }
 
 void ReportLeftBehind() {
@@ -67,64 +75,17 @@ std::string Join(const std::string& directory, const std::string& name) {
   return directory + platform::file_system().path_separator() + name;
 }
 
-void ClearReadOnly(const std::string& path, uint32_t attributes) {
-  if (attributes & platform::FILE_ATTR_READONLY) {
-    platform::file_system().set_attributes(path, attributes & ~platform::FILE_ATTR_READONLY);
-  }
-}
-
 }  // namespace
-
-bool DeleteWithRetry(const std::string& path, bool is_directory) {
-  platform::FileSystem& fs = platform::file_system();
-  const int attempts = is_directory ? 3 : 150;
-  const uint32_t pause_ms = is_directory ? 1000 : 2000;
-  platform::Error e = platform::Error::none;
-  for (int i = 0; i < attempts; ++i) {
-    e = is_directory ? fs.remove_directory(path) : fs.delete_file(path);
-    if (e == platform::Error::none) return true;
-    if (e == platform::Error::sharing_violation && !PauseWithinBudget(pause_ms)) break;
-  }
-  NoteLeftBehind(path, e);
-  return false;
-}
 
 bool RemoveTree(const std::string& path) {
   if (path.empty()) return true;
-  platform::FileSystem& fs = platform::file_system();
-  platform::FileStatus status;
-  fs.status(path, status);
-  if (status.kind == platform::FileKind::symlink) {
-    // The link goes, never what it points to. A directory junction on
-    // Windows is removed as a directory.
-    DeleteWithRetry(path, (status.attributes & platform::FILE_ATTR_DIRECTORY) != 0);
-    return false;
-  }
-  std::vector<platform::DirectoryEntry> entries;
-  if (status.kind != platform::FileKind::directory ||
-      fs.list_directory(path, entries) != platform::Error::none) {
-    DeleteWithRetry(path, false);
-    return false;
-  }
-  // A read-only directory would keep its entries on POSIX, where deleting
-  // needs write permission on the directory; Windows ignores the bit here.
-  ClearReadOnly(path, status.attributes);
-  for (const platform::DirectoryEntry& entry : entries) {
-    if (entry.name == "." || entry.name == "..") continue;
-    const std::string entry_path = Join(path, entry.name);
-    const bool is_directory = (entry.attributes & platform::FILE_ATTR_DIRECTORY) != 0;
-    if (entry.is_symlink) {
-      DeleteWithRetry(entry_path, is_directory);
-      continue;
-    }
-    ClearReadOnly(entry_path, entry.attributes);
-    if (is_directory) {
-      RemoveTree(entry_path);
-    } else {
-      DeleteWithRetry(entry_path, false);
-    }
-  }
-  return DeleteWithRetry(path, true);
+  platform::TreeRemovalOptions options;
+  options.file = {150, 2000};
+  options.directory = {3, 1000};
+  options.pause = PauseWithinBudget;
+  const platform::TreeRemovalReport report = platform::remove_path(path, options);
+  NoteLeftBehind(report, path);
+  return report.top_removed || report.error == platform::Error::not_found;
 }
 
 std::vector<std::string> SplitDeleteList(const std::string& content) {

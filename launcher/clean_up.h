@@ -10,8 +10,8 @@ namespace launcher {
 
 // The time clean-up waits in all for files that others still hold open
 // (a VM that is still ending, say): three minutes, shared by every held
-// file; after it each one gets its attempts without pauses, and is then
-// reported as left behind.
+// file. Once it is spent a held file is given up at its first sharing
+// violation, and reported as left behind.
 inline constexpr uint64_t kHeldFileBudgetMs = 3 * 60 * 1000;
 
 // Ends with a report of what could not be removed (stderr, or a box in
@@ -28,12 +28,11 @@ std::vector<std::string> SplitDeleteList(const std::string& content);
 // "link/" and "link/." name the link itself, which is removed, never
 // followed). False, and noted as left behind, for a volume's root.
 bool ListedPath(const std::string& line, std::string& path);
-// Removes a directory tree (true when the directory is gone at the end) or
-// deletes a file or a symbolic link (false). Links are never followed.
+// Removes a directory tree, a file or a link (the link itself, never what
+// it points to), through held directories and without leaving the volume:
+// files 150 attempts, 2 s after a sharing violation; emptied directories 3
+// attempts, 1 s; the pauses come out of the shared budget. True when the
+// path is gone at the end; what stays is noted for the report.
 bool RemoveTree(const std::string& path);
-// Deletes a file (150 attempts, 2 s after a sharing violation) or removes
-// an empty directory (3 attempts, 1 s); the pauses come out of the shared
-// budget. A path that stays is noted for the report.
-bool DeleteWithRetry(const std::string& path, bool is_directory);
 
 }  // namespace launcher

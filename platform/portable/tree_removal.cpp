@@ -66,13 +66,20 @@ std::string Join(const std::string& directory, const std::string& name) {
 }
 
 // Up to policy.attempts tries; not_found ends them too: what is gone is gone.
-template <class Op> Error Attempt(const RetryPolicy& policy, Op op) {
+template <class Op>
+Error Attempt(const RetryPolicy& policy, const std::function<bool(uint32_t)>& pause, Op op) {
   const int attempts = policy.attempts < 1 ? 1 : policy.attempts;
   Error e = Error::none;
   for (int attempt = 1; attempt <= attempts; ++attempt) {
     e = op();
     if (e == Error::none || e == Error::not_found) return e;
-    if (e == Error::sharing_violation && attempt < attempts) monotonic_clock().sleep_ms(policy.pause_ms);
+    if (e == Error::sharing_violation && attempt < attempts) {
+      if (!pause) {
+        monotonic_clock().sleep_ms(policy.pause_ms);
+      } else if (!pause(policy.pause_ms)) {
+        break;
+      }
+    }
   }
   return e;
 }
@@ -145,7 +152,7 @@ class Walk {
   }
 
   Stays Remove(const DirectoryHandle& directory, const TreeEntry& entry, const RetryPolicy& policy) {
-    Error e = Attempt(policy, [&] { return tree_.remove(directory, entry); });
+    Error e = Attempt(policy, options_.pause, [&] { return tree_.remove(directory, entry); });
     if (e == Error::not_found) return Stays::nothing;
     if (e != Error::none) return Leave(Join(directory.path(), entry.name), LeftReason::not_removed, e);
     ++report_.removed;

@@ -5,10 +5,11 @@
 // to read lists that others could plant.
 #include "clean_up.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "fakes/fake_clock.h"
-#include "fakes/fake_file_system.h"
+#include "fakes/fake_directory_tree.h"
 #include "launcher_test_support.h"
 
 using launcher::State;
@@ -68,53 +69,53 @@ TEST_F(CleanUp, ListInTheExtractionDirectoryGoesFirstThenTheDirectory) {
 }
 
 TEST_F(CleanUp, SharingViolationsArePausedForAndRetriedWithinTheLimits) {
-  fakes::FakeFileSystem fs;
-  platform::ScopedService<platform::FileSystem> use(fs);
+  fakes::FakeDirectoryTree tree;
+  platform::ScopedService<platform::DirectoryTree> use(tree);
   WriteFile(Path("held.txt"), "h");
   // Held open for three attempts, then let go.
-  fs.fail(fakes::FsOp::delete_file, 1, platform::Error::sharing_violation);
-  fs.fail(fakes::FsOp::delete_file, 1, platform::Error::sharing_violation);
-  fs.fail(fakes::FsOp::delete_file, 1, platform::Error::sharing_violation);
-  EXPECT_TRUE(launcher::DeleteWithRetry(Path("held.txt"), false));
-  EXPECT_EQ(fs.calls(fakes::FsOp::delete_file), 4);
+  for (int i = 0; i < 3; ++i) tree.fail(fakes::TreeOp::remove, 1, platform::Error::sharing_violation, false, "held.txt");
+  EXPECT_TRUE(launcher::RemoveTree(Path("held.txt")));
+  EXPECT_EQ(tree.calls(fakes::TreeOp::remove), 4);
   EXPECT_EQ(clock_.sleeps(), (std::vector<uint32_t>{2000, 2000, 2000}));
   EXPECT_FALSE(Exists(Path("held.txt")));
   EXPECT_TRUE(State().left_behind.empty());
 
-  // A directory: 3 attempts, 1 s pauses; it stays, and is noted.
-  fs.reset_counts();
-  MakeDir(Path("d"));
-  fs.fail_always(fakes::FsOp::remove_directory, platform::Error::sharing_violation);
-  EXPECT_FALSE(launcher::DeleteWithRetry(Path("d"), true));
-  EXPECT_EQ(fs.calls(fakes::FsOp::remove_directory), 3);
-  EXPECT_EQ(clock_.total_slept_ms(), 6000u + 3000u);
+  // A directory: 3 attempts, 1 s pauses between; it stays, and is noted.
+  MakeDir(Path("held_dir"));
+  tree.fail_always(fakes::TreeOp::remove, platform::Error::sharing_violation, "held_dir");
+  EXPECT_FALSE(launcher::RemoveTree(Path("held_dir")));
+  EXPECT_EQ(tree.calls(fakes::TreeOp::remove), 4 + 3);
+  EXPECT_EQ(clock_.total_slept_ms(), 6000u + 2000u);
   ASSERT_EQ(State().left_behind.size(), 1u);
-  EXPECT_EQ(State().left_behind[0], (std::pair<std::string, std::string>{Path("d"), "sharing violation"}));
+  EXPECT_EQ(State().left_behind[0], (std::pair<std::string, std::string>{Path("held_dir"), "sharing violation"}));
 
-  // Other errors retry at once, and a missing file is not left behind.
-  const uint64_t before = clock_.total_slept_ms();
-  EXPECT_FALSE(launcher::DeleteWithRetry(Path("missing.txt"), false));
-  EXPECT_EQ(clock_.total_slept_ms(), before);
+  // A missing path costs nothing and is not left behind.
+  EXPECT_TRUE(launcher::RemoveTree(Path("missing.txt")));
+  EXPECT_EQ(tree.calls(fakes::TreeOp::remove), 7);
   EXPECT_EQ(State().left_behind.size(), 1u);
 }
 
 TEST_F(CleanUp, HeldFilesShareOneTimeBudgetAndAreReported) {
-  fakes::FakeFileSystem fs;
-  platform::ScopedService<platform::FileSystem> use(fs);
+  fakes::FakeDirectoryTree tree;
+  platform::ScopedService<platform::DirectoryTree> use(tree);
   const std::string ex = Path("sfx3");
   MakeDir(ex);
   // Twenty jars that a VM still holds and never lets go.
   for (int i = 0; i < 20; ++i) WriteFile(ex + launcher_test::Sep() + "lib" + std::to_string(i) + ".jar", "j");
   WriteFile(ex + launcher_test::Sep() + "free.txt", "f");
-  fs.fail_always(fakes::FsOp::delete_file, platform::Error::sharing_violation, ".jar");
+  tree.fail_always(fakes::TreeOp::remove, platform::Error::sharing_violation, ".jar");
   State().mode = launcher::LAUNCH_SILENT;
   State().extraction_dir = ex;
   testing::internal::CaptureStderr();
   launcher::CleanUp();
   const std::string err = testing::internal::GetCapturedStderr();
-  // Three minutes in all, not five per jar; the first jar used them up.
+  // Three minutes in all, not five per jar: the first jar used them up
+  // (91 attempts), each later one is given up at its first.
   EXPECT_EQ(clock_.total_slept_ms(), launcher::kHeldFileBudgetMs);
-  EXPECT_EQ(fs.calls(fakes::FsOp::delete_file), 91 + 19 + 1);
+  const std::vector<std::string> removals = tree.paths(fakes::TreeOp::remove);
+  EXPECT_EQ(std::count_if(removals.begin(), removals.end(),
+                          [](const std::string& p) { return p.find(".jar") != std::string::npos; }),
+            91 + 19);
   EXPECT_FALSE(Exists(ex + launcher_test::Sep() + "free.txt"));
   size_t lines = 0;
   for (size_t at = 0; (at = err.find("**** Could not remove \"", at)) != std::string::npos; ++at) ++lines;
@@ -138,16 +139,17 @@ TEST_F(CleanUp, HeldFilesShareOneTimeBudgetAndAreReported) {
 }
 
 TEST_F(CleanUp, FileHeldBrieflyInTheExtractionDirectoryIsRemovedWithIt) {
-  fakes::FakeFileSystem fs;
-  platform::ScopedService<platform::FileSystem> use(fs);
+  fakes::FakeDirectoryTree tree;
+  platform::ScopedService<platform::DirectoryTree> use(tree);
   const std::string ex = Path("sfx2");
   MakeDir(ex);
   WriteFile(ex + launcher_test::Sep() + "jvm.dll", "j");
-  for (int i = 0; i < 3; ++i) fs.fail(fakes::FsOp::delete_file, 1, platform::Error::sharing_violation, false, "jvm.dll");
+  for (int i = 0; i < 3; ++i) tree.fail(fakes::TreeOp::remove, 1, platform::Error::sharing_violation, false, "jvm.dll");
   State().extraction_dir = ex;
   launcher::CleanUp();
   EXPECT_FALSE(Exists(ex));
   EXPECT_EQ(clock_.total_slept_ms(), 6000u);
+  EXPECT_TRUE(State().left_behind.empty());
 }
 
 TEST_F(CleanUp, LinksAreRemovedAsLinksAndListsMustBeOurOwnRegularFiles) {

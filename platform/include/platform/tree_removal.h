@@ -43,6 +43,10 @@ struct TreeRemovalOptions {
   // Called after every removal with the removed path (message form) and
   // what it was.
   std::function<void(const std::string& path, TreeEntryKind kind)> removed;
+  // When set, called instead of the pause after a sharing violation, with
+  // the policy's pause_ms: it waits as it sees fit, and its false ends that
+  // removal's attempts (a time budget that several removals share).
+  std::function<bool(uint32_t pause_ms)> pause;
 };
 
 enum class LeftReason {
