@@ -44,8 +44,10 @@ void NoteLeftBehind(const platform::TreeRemovalReport& report, const std::string
     s.left_behind.emplace_back(path, platform::error_text(report.error));
   }
   for (const platform::LeftPath& left : report.left) {
-    const bool failed = left.reason == platform::LeftReason::not_removed || left.reason == platform::LeftReason::not_listed;
-    s.left_behind.emplace_back(left.path, failed ? platform::error_text(left.error) : platform::left_reason_text(left.reason));
+    const bool failed =
+        left.reason == platform::LeftReason::not_removed || left.reason == platform::LeftReason::not_listed;
+    s.left_behind.emplace_back(left.path,
+                               failed ? platform::error_text(left.error) : platform::left_reason_text(left.reason));
   }
 }
 

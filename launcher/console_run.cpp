@@ -48,22 +48,22 @@ int RunConsole() {
     return -1;
   }
   const bool silent = s.mode == LAUNCH_SILENT;
-  // After an interruption every failure is its consequence: that is said
-  // once, instead of a reason that would mislead.
+  // After an interruption every failure is its consequence: the
+  // interruption is said, once, instead of a reason that would mislead.
   bool told_interrupted = false;
+  auto tell_interrupted = [&] {
+    if (told_interrupted || !platform::interruptions().interrupted()) return;
+    std::fprintf(stderr, "**** %s\n", kInterrupted);
+    told_interrupted = true;
+  };
   auto fail = [&](const std::string& text) {
-    if (platform::interruptions().interrupted()) {
-      if (!told_interrupted) std::fprintf(stderr, "**** %s\n", kInterrupted);
-      told_interrupted = true;
-      return;
-    }
+    if (platform::interruptions().interrupted()) return tell_interrupted();
     std::fprintf(stderr, "**** %s\n", text.c_str());
   };
   s.progress_display = PrintProgressDots;
   int r = QueryArchive();
   if (r != 0) {
-    fail(OwnPathTooLong() ? kOwnPathTooLong
-                          : FormatCode("Could not obtain archive information since it is corrupted. Error code = %i", r));
+    fail(OwnPathTooLong() ? kOwnPathTooLong : FormatCode(kQueryFailed, r));
   } else if (!PrepareExtractionDirectory()) {
     fail("Could not setup the extraction directory.");
     if (silent) r = kSilentNoExtractionDirectory;
@@ -71,7 +71,7 @@ int RunConsole() {
     std::fputs("Extracting ", stdout);
     r = ExtractArchive();
     if (r != 0) {
-      fail(FormatCode("Could not extract the archive since it is corrupted. Error code = %i", r));
+      fail(FormatCode(kExtractionFailed, r));
     } else {
       std::fputs(" Done\n", stdout);
       r = ReadLaunchConfig();
@@ -87,7 +87,7 @@ int RunConsole() {
       }
     }
   }
-  if (platform::interruptions().interrupted()) fail("");
+  tell_interrupted();  // also after an installer that ran to its end
   CleanUp();
   // After an interruption this ends the process: no key wait then.
   const bool interrupted = platform::interruptions().interrupted();

@@ -80,13 +80,12 @@ int RunInstallerThread(platform::DialogWindow& dialog) {
   s.progress_display = ShowProgressBar;
   int r = QueryArchive();
   if (r != 0) {
-    error_box(OwnPathTooLong() ? kOwnPathTooLong
-                               : FormatCode("Could not obtain archive information since it is corrupted. Error code = %i", r));
+    error_box(OwnPathTooLong() ? kOwnPathTooLong : FormatCode(kQueryFailed, r));
   } else if (!PrepareExtractionDirectory()) {
     error_box("Could not setup the extraction directory.");
   } else if ((r = ExtractArchive()) != 0) {
     if (!s.cancel_requested) {
-      error_box(FormatCode("Could not extract the archive since it is corrupted. Error code = %i", r));
+      error_box(FormatCode(kExtractionFailed, r));
     }
   } else {
     dialog.show(false);

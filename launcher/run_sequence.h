@@ -32,6 +32,9 @@ inline constexpr char kOwnPathTooLong[] =
     "shorter path.";
 // Said once, instead of the failure an interruption caused.
 inline constexpr char kInterrupted[] = "The installer was interrupted.";
+// The failures of the two payload calls, with the engine's result code.
+inline constexpr char kQueryFailed[] = "Could not obtain archive information since it is corrupted. Error code = %i";
+inline constexpr char kExtractionFailed[] = "Could not extract the archive since it is corrupted. Error code = %i";
 
 bool IsIa64Wow64();
 // The text of `format` with the engine's result code in it (at most 1,023

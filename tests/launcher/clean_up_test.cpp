@@ -73,7 +73,9 @@ TEST_F(CleanUp, SharingViolationsArePausedForAndRetriedWithinTheLimits) {
   platform::ScopedService<platform::DirectoryTree> use(tree);
   WriteFile(Path("held.txt"), "h");
   // Held open for three attempts, then let go.
-  for (int i = 0; i < 3; ++i) tree.fail(fakes::TreeOp::remove, 1, platform::Error::sharing_violation, false, "held.txt");
+  for (int i = 0; i < 3; ++i) {
+    tree.fail(fakes::TreeOp::remove, 1, platform::Error::sharing_violation, false, "held.txt");
+  }
   EXPECT_TRUE(launcher::RemoveTree(Path("held.txt")));
   EXPECT_EQ(tree.calls(fakes::TreeOp::remove), 4);
   EXPECT_EQ(clock_.sleeps(), (std::vector<uint32_t>{2000, 2000, 2000}));
@@ -199,7 +201,9 @@ TEST_F(CleanUp, AListedLinkIsRemovedAsALinkHoweverItIsWritten) {
   WriteFile(Path("to_be_deleted"),
             Path("slash") + "/\n" + Path("dot") + "/.\n" + Path("slashes") + "//./\n" + Path("tree") + "/inner/..\n");
   launcher::ProcessDeleteList(dir_.path());
-  for (const char* gone : {"slash", "dot", "slashes", "tree", "to_be_deleted"}) EXPECT_FALSE(Exists(Path(gone))) << gone;
+  for (const char* gone : {"slash", "dot", "slashes", "tree", "to_be_deleted"}) {
+    EXPECT_FALSE(Exists(Path(gone))) << gone;
+  }
   EXPECT_TRUE(Exists(precious));
   EXPECT_TRUE(Exists(victim + "/sub"));
   EXPECT_TRUE(State().left_behind.empty());

@@ -122,16 +122,19 @@ TEST_F(PackedRun, SilentFailuresExitNonZeroAndSayWhy) {
   auto r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + Path("missing")}, dir_.path(), "");
   EXPECT_EQ(r.exit_code, Sep() == '/' ? 254 : -2);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "The directory \"" + Path("missing") + "\" does not exist. \n**** Could not setup the extraction directory.\n");
+  EXPECT_EQ(r.err, "The directory \"" + Path("missing") +
+                       "\" does not exist. \n**** Could not setup the extraction directory.\n");
 
   // Nested archives aimed outside the extraction directory: refused, the
   // installer not started, nothing written outside.
   const std::string nested = launcher_test::MakeZip({{"escaped.txt", "x", ""}});
-  PackInstaller(stub, {{"AUTORUN.INF", Autorun() + "UNZIP=rt.zip\r\nUNZIPTO=../../outside\r\n", ""}, {"rt.zip", nested, ""}});
+  PackInstaller(stub, {{"AUTORUN.INF", Autorun() + "UNZIP=rt.zip\r\nUNZIPTO=../../outside\r\n", ""},
+                       {"rt.zip", nested, ""}});
   r = RunProgram(stub, {"-mode=silent", "-Djava.io.tmpdir=" + base_}, dir_.path());
   EXPECT_EQ(r.exit_code, Sep() == '/' ? 253 : -3);
-  EXPECT_EQ(r.err, "\nThe launch configuration puts the nested archives into \"../../outside\", which is not inside the "
-                   "extraction directory.\n");
+  EXPECT_EQ(r.err,
+            "\nThe launch configuration puts the nested archives into \"../../outside\", which is not inside the "
+            "extraction directory.\n");
   EXPECT_FALSE(Exists(report_));
   EXPECT_FALSE(Exists(Path("outside")));
   ExpectBaseHoldsOnly({});

@@ -187,8 +187,9 @@ TEST_F(RunSequence, NestedTargetOutsideTheExtractionDirectoryIsRefusedBeforeAnyC
     State().launch_refused = false;
     testing::internal::CaptureStderr();
     EXPECT_EQ(launcher::LaunchInstaller(), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\nThe launch configuration puts the nested archives into \"" +
-                                                          target + "\", which is not inside the extraction directory.\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "\nThe launch configuration puts the nested archives into \"" + target +
+                  "\", which is not inside the extraction directory.\n");
     EXPECT_TRUE(State().launch_refused);
   }
   EXPECT_EQ(g_engine_calls, 0);
