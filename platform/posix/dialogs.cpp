@@ -19,6 +19,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -187,15 +188,22 @@ class Invoker {
       fn();
       return;
     }
-    Job job{&fn, false};
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (closed_) return;
-    queue_.push_back(&job);
-    if (wake_[1] >= 0) {
-      char b = 1;
-      (void)!::write(wake_[1], &b, 1);
+    // The caller waits on the job alone: once the owner has carried it out,
+    // the window and this invoker may be gone before the caller wakes up
+    // (the worker's last call ends the dialog).
+    auto job = std::make_shared<Job>();
+    job->fn = &fn;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (closed_) return;
+      queue_.push_back(job);
+      if (wake_[1] >= 0) {
+        char b = 1;
+        (void)!::write(wake_[1], &b, 1);
+      }
     }
-    done_.wait(lock, [&] { return job.done; });
+    std::unique_lock<std::mutex> lock(job->mutex);
+    job->finished.wait(lock, [&] { return job->done; });
   }
   // On the owner thread: carries out every waiting call.
   void run_pending() {
@@ -203,7 +211,7 @@ class Invoker {
     while (wake_[0] >= 0 && ::read(wake_[0], drain, sizeof drain) > 0) {
     }
     for (;;) {
-      Job* job;
+      std::shared_ptr<Job> job;
       {
         std::lock_guard<std::mutex> lock(mutex_);
         if (queue_.empty()) return;
@@ -211,27 +219,31 @@ class Invoker {
         queue_.pop_front();
       }
       (*job->fn)();
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<std::mutex> lock(job->mutex);
       job->done = true;
-      done_.notify_all();
+      job->finished.notify_all();
     }
   }
+  // Closed first, then drained: a call queued meanwhile is still carried out.
   void close() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = true;
+    }
     run_pending();
-    std::lock_guard<std::mutex> lock(mutex_);
-    closed_ = true;
   }
   int wake_fd() const { return wake_[0]; }
 
  private:
   struct Job {
-    const std::function<void()>* fn;
-    bool done;
+    const std::function<void()>* fn = nullptr;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
   };
   std::thread::id owner_;
-  std::mutex mutex_;
-  std::condition_variable done_;
-  std::deque<Job*> queue_;
+  std::mutex mutex_;  // guards queue_ and closed_
+  std::deque<std::shared_ptr<Job>> queue_;
   bool closed_ = false;
   int wake_[2] = {-1, -1};
 };
