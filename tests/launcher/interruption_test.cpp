@@ -14,16 +14,13 @@
 #include <chrono>
 #include <thread>
 
-#include "child_process.h"
 #include "deflated_zeros.h"
-#include "launcher_test_support.h"
 #include "packed_installer.h"
-#include "platform/environment.h"
+#include "packed_run_fixture.h"
 #include "platform/process.h"
 #include "tmux_session.h"
 
 using launcher_test::Exists;
-using launcher_test::LauncherTest;
 using launcher_test::Quote;
 using launcher_test::ReadFile;
 using launcher_test::Tmux;
@@ -41,38 +38,12 @@ template <class Pred> bool WaitUntil(Pred pred, int seconds = 30) {
 
 }  // namespace
 
-class Interruption : public LauncherTest {
+class Interruption : public launcher_test::PackedRunTest {
  protected:
   void SetUp() override {
-    LauncherTest::SetUp();
-    base_ = Path("base");
-    MakeDir(base_);
-    report_ = Path("report.txt");
+    PackedRunTest::SetUp();
     signals_ = Path("signals.txt");
     exit_file_ = Path("exit.txt");
-    auto& env = platform::native<platform::Environment>();
-    env.set("QEL_CHILD_OUT", report_);
-    env.set("QEL_CHILD_EXIT", "3");
-  }
-  void TearDown() override {
-    auto& env = platform::native<platform::Environment>();
-    env.set("QEL_CHILD_OUT", std::nullopt);
-    env.set("QEL_CHILD_EXIT", std::nullopt);
-    env.set("QEL_CHILD_SIGNALS", std::nullopt);
-    LauncherTest::TearDown();
-  }
-  std::string Autorun() const {
-    const std::string self = "\"" + launcher_test::SelfPath() + "\"";
-    return "[autorun]\r\nOPEN=" + self + " -gui\r\nCONSOLE=" + self + " -con\r\nSILENT=" + self + " -sil\r\n";
-  }
-  std::vector<std::string> BaseEntries() const {
-    std::vector<platform::DirectoryEntry> entries;
-    platform::native<platform::FileSystem>().list_directory(base_, entries);
-    std::vector<std::string> names;
-    for (auto& e : entries) {
-      if (e.name != "." && e.name != "..") names.push_back(e.name);
-    }
-    return names;
   }
   // Waits for a started stub; its raw wait status.
   static int WaitStatus(pid_t pid) {
@@ -103,7 +74,7 @@ class Interruption : public LauncherTest {
     return static_cast<pid_t>(std::atoi(ReadFile(Path("pid.txt")).c_str()));
   }
 
-  std::string base_, report_, signals_, exit_file_;
+  std::string signals_, exit_file_;
 };
 
 TEST_F(Interruption, TermDuringExtractionStopsItAndRemovesTheExtractionDirectory) {

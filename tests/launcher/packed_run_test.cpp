@@ -6,14 +6,12 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "child_process.h"
-#include "launcher_test_support.h"
 #include "packed_installer.h"
+#include "packed_run_fixture.h"
 #include "platform/environment.h"
 #include "zipengine/zipengine.h"
 
 using launcher_test::Exists;
-using launcher_test::LauncherTest;
 using launcher_test::PackInstaller;
 using launcher_test::ReadFile;
 using launcher_test::RunProgram;
@@ -21,48 +19,7 @@ using launcher_test::Sep;
 using launcher_test::WriteFile;
 using launcher_test::ZipMember;
 
-class PackedRun : public LauncherTest {
- protected:
-  void SetUp() override {
-    LauncherTest::SetUp();
-    base_ = Path("base");
-    MakeDir(base_);
-    report_ = Path("report.txt");
-    auto& env = platform::native<platform::Environment>();
-    env.set("QEL_CHILD_OUT", report_);
-    env.set("QEL_CHILD_EXIT", "3");
-  }
-  void TearDown() override {
-    auto& env = platform::native<platform::Environment>();
-    env.set("QEL_CHILD_OUT", std::nullopt);
-    env.set("QEL_CHILD_EXIT", std::nullopt);
-    LauncherTest::TearDown();
-  }
-  // AUTORUN.INF whose commands start this test binary as the installer.
-  std::string Autorun() const {
-    const std::string self = "\"" + launcher_test::SelfPath() + "\"";
-    return "[autorun]\r\nOPEN=" + self + " -gui M\r\nCONSOLE=" + self + " -con M\r\nSILENT=" + self +
-           " -sil M\r\n";
-  }
-  std::vector<std::string> Report() const {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFile(report_));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-  // No sfx directory is left under the base.
-  void ExpectBaseHoldsOnly(const std::vector<std::string>& names) {
-    std::vector<platform::DirectoryEntry> entries;
-    platform::native<platform::FileSystem>().list_directory(base_, entries);
-    std::vector<std::string> seen;
-    for (auto& e : entries) {
-      if (e.name != "." && e.name != "..") seen.push_back(e.name);
-    }
-    EXPECT_EQ(seen, names);
-  }
-
-  std::string base_, report_;
-};
+class PackedRun : public launcher_test::PackedRunTest {};
 
 TEST_F(PackedRun, SilentRunStartsTheInstallerInTheExtractionDirectoryAndGivesItsExitCode) {
   const std::string stub = Path("setup.exe");
