@@ -58,8 +58,9 @@ class Interruption : public launcher_test::PackedRunTest {
   std::string Script(const std::string& stub, const std::string& args, const std::string& before = "trap : INT") {
     const std::string script = Path("run.sh");
     WriteFile(script, "cd " + Quote(dir_.path()) + "\n" + before + "\nQEL_CHILD_OUT=" + Quote(report_) +
-                          " QEL_CHILD_EXIT=3 QEL_CHILD_SIGNALS=" + Quote(signals_) + " sh -c 'echo $$ > " +
-                          Quote(Path("pid.txt")) + "; exec \"$0\" \"$@\"' " + Quote(stub) + " " + args +
+                          " QEL_CHILD_EXIT=3 QEL_CHILD_SIGNALS=" + Quote(signals_) +
+                          " sh -c 'echo $$ > \"$0\"; exec \"$@\"' " + Quote(Path("pid.txt")) + " " + Quote(stub) +
+                          " " + args +
                           "\necho $? > " + Quote(exit_file_) + "\nsleep 60\n");
     return "sh " + script;
   }
