@@ -3,6 +3,8 @@
 // inverted, so the same tables serve once the decoder inverts its input).
 #include "huffman_table.h"
 
+#include <cstring>
+
 namespace {
 
 // Reverses the low `n` bits of `code`: codes are defined most significant
@@ -14,6 +16,15 @@ uint32_t reverse_bits(uint32_t code, unsigned n) {
     code >>= 1;
   }
   return r;
+}
+
+// The next code of the same length, both reversed: adding one clears the
+// code's trailing ones and sets the zero above them, which reversed are its
+// leading bits. (After the last code of a full length it returns its input.)
+uint32_t next_reversed(uint32_t rev, unsigned n) {
+  uint32_t bit = 1u << (n - 1);
+  while (rev & bit) bit >>= 1;
+  return (rev & (bit - 1)) | bit;
 }
 
 // Writes `e` at index, index + step, ... below `end`.
@@ -55,7 +66,6 @@ int huff_build(const uint8_t* lengths, unsigned count, const uint32_t* symbols,
   uint32_t main_size = 1u << main_bits;
   if (table.capacity < main_size) return HUFF_NO_ROOM;
   uint32_t* t = table.entries;
-  replicate(t, 0, 1, main_size, invalid);
 
   // The codes in canonical order (by length, then symbol), which is also
   // the order of their values left-aligned to max_length bits.
@@ -73,23 +83,40 @@ int huff_build(const uint8_t* lengths, unsigned count, const uint32_t* symbols,
     if (lengths[s]) sorted[fill[lengths[s]]++] = static_cast<uint16_t>(s);
   unsigned coded = order_start[max_length + 1];
 
-  // Codes that share a first-level prefix are neighbours in canonical order,
-  // so each sub-table is complete before the next one opens; its width is
-  // set by the longest code under the prefix.
+  // The first level, by doubling: the codes of each length are written once
+  // into a table as wide as that length, which is then copied into its own
+  // upper half for the next length; the copies repeat each short code at
+  // every index that shares its low bits. Moving to the next length appends
+  // a zero to the canonical code, which reversed is a zero on top: the
+  // running reversed code carries over unchanged.
+  unsigned shortest = 1;
+  while (per_length[shortest] == 0) ++shortest;
+  unsigned width = shortest < main_bits ? shortest : main_bits;
+  replicate(t, 0, 1, 1u << width, invalid);
+  unsigned i = 0;    // next code in canonical order
+  uint32_t rev = 0;  // its value, reversed
+  for (unsigned len = width;; ++len) {
+    for (unsigned n = per_length[len]; n > 0; --n, ++i) {
+      t[rev] = symbols[sorted[i]] + (len << 8) + len;
+      rev = next_reversed(rev, len);
+    }
+    if (len == main_bits) break;
+    std::memcpy(t + (1u << len), t, sizeof(*t) << len);
+  }
+
+  // Longer codes: codes that share a first-level prefix are neighbours in
+  // canonical order, so each sub-table is complete before the next one
+  // opens; its width is set by the longest code under the prefix.
   uint32_t used = main_size;
   uint32_t open_prefix = ~0u;
   uint32_t sub_start = 0, sub_bits = 0;
-  for (unsigned i = 0; i < coded; ++i) {
+  for (; i < coded; ++i) {
     unsigned s = sorted[i];
     unsigned len = lengths[s];
     uint32_t code = first_code[len] + (i - order_start[len]);
-    uint32_t rev = reverse_bits(code, len);
+    uint32_t reversed = reverse_bits(code, len);
     uint32_t e = symbols[s] + (len << 8) + len;
-    if (len <= main_bits) {
-      replicate(t, rev, 1u << len, main_size, e);
-      continue;
-    }
-    uint32_t prefix = rev & (main_size - 1);
+    uint32_t prefix = reversed & (main_size - 1);
     if (prefix != open_prefix) {
       uint32_t top = code >> (len - main_bits);
       unsigned longest = len;
@@ -107,8 +134,15 @@ int huff_build(const uint8_t* lengths, unsigned count, const uint32_t* symbols,
       t[prefix] = huff_entry(HUFF_LINK, sub_start, sub_bits) | (main_bits << 8);
       open_prefix = prefix;
     }
-    replicate(t + sub_start, rev >> main_bits, 1u << (len - main_bits), 1u << sub_bits, e);
+    replicate(t + sub_start, reversed >> main_bits, 1u << (len - main_bits), 1u << sub_bits, e);
   }
   table.main_bits = main_bits;
   return incomplete ? HUFF_INCOMPLETE : HUFF_OK;
+}
+
+bool huff_widen(huff_table& table, unsigned bits) {
+  if (table.capacity < (1u << bits)) return false;
+  for (; table.main_bits < bits; ++table.main_bits)
+    std::memcpy(table.entries + (1u << table.main_bits), table.entries, sizeof(uint32_t) << table.main_bits);
+  return true;
 }

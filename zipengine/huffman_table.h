@@ -65,6 +65,12 @@ struct huff_table {
 int huff_build(const uint8_t* lengths, unsigned count, const uint32_t* symbols,
                unsigned wanted_main_bits, bool allow_incomplete, huff_table& table);
 
+// Repeats the first level of a table that has no sub-tables (one whose
+// codes all fit a first level narrower than wanted) until it is `bits` wide,
+// for decoders that always index by the same width. False when the storage
+// is too small.
+bool huff_widen(huff_table& table, unsigned bits);
+
 // Sizing: the most entries a table of `symbols` codes up to `max_length`
 // bits can need with a first level of `main_bits`. With `complete` codes a
 // sub-table of width w holds at least w + 1 codes, which bounds their number;
