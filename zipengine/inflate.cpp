@@ -3,13 +3,23 @@
 // history (inflate.h); each 32 KiB of new output is flushed and becomes the
 // history of what follows.
 //
-// Two loops decode codes. The fast loop runs while enough input is buffered
-// that it never needs to refill in the middle of a symbol, and while the
-// write position is before the flush point; it keeps 56 or more bits in a
-// 64-bit buffer and reads the input eight bytes at a time. The careful loop
-// takes one symbol at a time, a byte at a time, and handles refills and the
-// end of the input; it hands back to the fast loop as soon as the input
-// margin is there again.
+// Three loops decode codes. The fast loop runs while enough input is
+// buffered that it never needs to refill in the middle of a symbol, and
+// while the write position is before the flush point; it keeps 56 or more
+// bits in a 64-bit buffer, reads the input eight bytes at a time and takes
+// up to two literals per table lookup. The stride loop replaces it in blocks
+// whose literals nearly all have codes of one length (already-compressed
+// data): it looks up four codes at once at fixed offsets, as if every code
+// had that length, and keeps the result when all four were such literals.
+// The careful loop takes one symbol at a time, a byte at a time, and handles
+// refills and the end of the input; it hands back to the fast loops as soon
+// as the input margin is there again.
+//
+// Every 32 KiB is flushed before the decoder acts on anything that follows
+// it, whichever loop decoded it: the fast loops stop at the flush point, and
+// a fast loop that meets an error beyond it flushes before reporting. So the
+// flushes (and what the caller sees of them) do not depend on how the input
+// was handed over.
 #include "inflate.h"
 
 #include <cstring>
@@ -23,15 +33,28 @@
 
 namespace {
 
-// The fast loop's input margin. Each iteration refills twice; a refill
+// The fast loops' input margin. Each iteration refills twice; a refill
 // loads eight bytes and moves on at most seven, so sixteen bytes keep both
 // loads inside the buffer.
 constexpr int64_t FAST_INPUT_MARGIN = 16;
-// An iteration starts before the flush point and writes at most two
-// literals and a match of 258 bytes, whose copy may store up to 15 bytes
-// beyond its end: all inside the buffer's room past the flush point.
-constexpr uint32_t COPY_OVERRUN = 15;
-static_assert(INFLATE_FLUSH_AT - 1 + 2 + 258 + COPY_OVERRUN <= INFLATE_BUFFER_SIZE);
+// An iteration starts before the flush point and writes at most four
+// literal bytes (a literal entry is stored as two bytes even when it holds
+// one literal) and a match of 258 bytes, whose copy writes at least 48 bytes
+// and up to 15 beyond the match's end: all inside the buffer's room past
+// the flush point.
+constexpr uint32_t LITERAL_STORE_MAX = 4;
+constexpr uint32_t COPY_WRITE_MAX = 258 + 15;
+static_assert(INFLATE_FLUSH_AT - 1 + LITERAL_STORE_MAX + COPY_WRITE_MAX <= INFLATE_BUFFER_SIZE);
+static_assert(INFLATE_LITLEN_MAIN_BITS <= 11 && INFLATE_DIST_MAIN_BITS <= 14);
+
+// A block is decoded by stride when its literal codes of one length would
+// make up this share of its symbols (a code of n bits counting as 2^-n),
+// in 1/32: with a smaller share the guesses fail too often to pay.
+constexpr uint32_t UNIFORM_SHARE_32THS = 29;
+// Codes looked up at once by the stride loop. They take at most 44 bits,
+// which leaves the 11 that the next lookup needs.
+constexpr unsigned STRIDE_CODES = 4;
+static_assert((STRIDE_CODES + 1) * INFLATE_LITLEN_MAIN_BITS <= 56);
 
 // The order in which code-length code lengths are stored.
 constexpr uint8_t PRECODE_ORDER[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
@@ -51,18 +74,131 @@ inline uint64_t load_le64(const uint8_t* p) {
 #endif
   return v;
 }
+inline void store_le16(uint8_t* p, uint32_t v) {
+  uint16_t w = static_cast<uint16_t>(v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  w = __builtin_bswap16(w);
+#endif
+  std::memcpy(p, &w, 2);
+}
 inline void copy8(uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 8); }
 inline void copy16(uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 16); }
 inline uint64_t low_bits(uint64_t v, unsigned n) { return v & ((uint64_t(1) << n) - 1); }
+// Value of a base entry (length or distance) plus its extra bits, from the
+// bits as they were before the entry was taken.
+inline uint32_t based_value(uint32_t e, uint64_t bits) {
+  return huff_value(e) + static_cast<uint32_t>(low_bits(bits, huff_drop(e)) >> huff_code_length(e));
+}
+
+// Short periods (distances 1 to 7) as one 64-bit word: the period's bytes
+// times PERIOD_REPEAT repeats them across the word (the copies do not
+// overlap, so nothing carries), and the word is stored PERIOD_STRIDE bytes
+// apart, a whole number of periods.
+constexpr uint64_t PERIOD_REPEAT[8] = {0,
+                                       0x0101010101010101ull,
+                                       0x0001000100010001ull,
+                                       0x0001000001000001ull,
+                                       0x0000000100000001ull,
+                                       0x0000010000000001ull,
+                                       0x0001000000000001ull,
+                                       0x0100000000000001ull};
+constexpr uint8_t PERIOD_STRIDE[8] = {0, 8, 8, 6, 8, 5, 6, 7};
+
+// A match in the fast loops. Whole words are stored, possibly past the
+// match's end (COPY_WRITE_MAX): the bytes there are not history yet and are
+// written again later. A word is loaded only from bytes that are finished
+// (its source ends at or before its destination starts). Below a distance
+// of 16 a match repeats a short period, which is loaded once, from the
+// history before the match, and stored period after period.
+inline __attribute__((always_inline)) void copy_match(uint8_t* dst, const uint8_t* src, uint32_t len) {
+  const uint32_t dist = static_cast<uint32_t>(dst - src);
+  uint8_t* const stop = dst + len;
+  if (dist >= 16) {
+    // Most matches are 48 bytes or shorter: three words and no loop.
+    copy16(dst, src);
+    copy16(dst + 16, src + 16);
+    copy16(dst + 32, src + 32);
+    if (len > 48) {
+      dst += 48;
+      src += 48;
+      do {
+        copy16(dst, src);
+        dst += 16;
+        src += 16;
+      } while (dst < stop);
+    }
+  } else if (dist >= 8) {
+    // The period and what follows it (garbage, overwritten by the next
+    // store).
+    uint8_t period[16];
+    std::memcpy(period, src, 16);
+    do {
+      std::memcpy(dst, period, 16);
+      dst += dist;
+    } while (dst < stop);
+  } else {
+    uint64_t v = low_bits(load_le64(src), 8 * dist) * PERIOD_REPEAT[dist];
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    const uint32_t stride = PERIOD_STRIDE[dist];
+    do {
+      std::memcpy(dst, &v, 8);
+      dst += stride;
+    } while (dst < stop);
+  }
+}
 
 enum : int { FAST_MARGIN_LEFT = -1 };
+
+// The fast loops' bit buffer: `b` the bits, `k` their count in its low byte
+// only (entries are subtracted whole, their low byte being the count they
+// take, which leaves junk above), `p` the input.
+inline __attribute__((always_inline)) void fast_refill(uint64_t& b, uint32_t& k, uint8_t*& p) {
+  b |= load_le64(p) << (k & 63);
+  p += 7 - ((k >> 3) & 7);
+  k |= 56;
+}
+inline __attribute__((always_inline)) void fast_take(uint64_t& b, uint32_t& k, uint32_t e) {
+  b >>= e & 63;
+  k -= e;
+}
+// Value of a length or distance entry from the bits before it is taken:
+// its base plus its extra bits. The code length sits in bits 8-11 with
+// zeros above it up to bit 13 (no flags), so a shift by (e >> 8) is exact.
+// With BMI2 the code and extra bits are cut out with one BZHI, which the
+// compiler does not always find on its own.
+template <bool BMI2>
+inline __attribute__((always_inline)) uint32_t fast_based_value(uint32_t e, uint64_t bits) {
+  uint64_t with_code;
+#if defined(__x86_64__)
+  if constexpr (BMI2) {
+    asm("bzhi %q2, %1, %0" : "=r"(with_code) : "r"(bits), "r"(e));
+  } else
+#endif
+  {
+    with_code = bits & ((uint64_t(1) << static_cast<uint8_t>(e)) - 1);
+  }
+  return (e >> 16) + static_cast<uint32_t>(with_code >> ((e >> 8) & 63));
+}
+// A literal entry: one literal, or two.
+inline __attribute__((always_inline)) void fast_literal(uint64_t& b, uint32_t& k, uint8_t*& o, uint32_t e) {
+  fast_take(b, k, e);
+  store_le16(o, e >> 12);
+  o += e >> 30;  // 1, or 2 for a pair
+}
+
+// How the literals of a block's table were prepared (prepare_literals).
+struct literal_mode {
+  unsigned uniform_length = 0;  // stride decoding with codes of this length; 0: the fast loop
+};
 
 struct inflater {
   decoder_io& io;
   uint8_t* in = nullptr;      // local copies of the buffer state
   uint8_t* in_end = nullptr;
   uint64_t bits = 0;          // next input bits, bit 0 first; no set bits above `count`
-  unsigned count = 0;         // (the careful path's invariant; the fast loop masks on exit)
+  unsigned count = 0;         // (the careful path's invariant; the fast loops mask on exit)
   bool input_ended = false;   // refill has reported the end of the entry's data
   uint8_t* buf;               // the staging buffer (inflate.h)
   uint32_t pos = INFLATE_HISTORY;     // write position in it
@@ -81,9 +217,18 @@ struct inflater {
     *io.unread_count = static_cast<int32_t>(in_end - in);
   }
 
-  // Makes `n` bits available, one byte at a time; false when the input ends
-  // first (the bits that were there stay).
+  // Makes `n` bits available, eight bytes at a time while the buffer holds
+  // them, else a byte at a time; false when the input ends first (the bits
+  // that were there stay).
   bool fill(unsigned n) {
+    if (count >= n) return true;
+    if (in_end - in >= 8) {
+      unsigned bytes = (63 - count) >> 3;
+      bits |= low_bits(load_le64(in), 8 * bytes) << count;
+      in += bytes;
+      count += 8 * bytes;
+      return true;
+    }
     while (count < n) {
       if (in == in_end) {
         if (input_ended) return false;
@@ -113,19 +258,24 @@ struct inflater {
   // One table lookup in the careful path. The lookup itself may run on
   // fewer bits than the table's width near the end of the input (the
   // missing bits read as 0); the entry found counts only if its whole code
-  // and extra bits were there.
+  // and extra bits were there. In literal/length tables (LITLEN), of a pair
+  // of literals only the first counts here; other tables have no literal
+  // entries (and distance bases use the bits that mark them).
+  template <bool LITLEN>
   bool decode(const uint32_t* t, unsigned main_bits, uint32_t& e) {
     fill(main_bits);
     e = t[low_bits(bits, main_bits)];
-    if (e & HUFF_LINK) {
+    const bool literal = LITLEN && inflate_is_literal(e);
+    if (!literal && (e & HUFF_LINK)) {
       fill(main_bits + huff_drop(e));
       e = t[huff_value(e) + low_bits(bits >> main_bits, huff_drop(e))];
     }
-    return count >= huff_drop(e) || fill(huff_drop(e));
+    unsigned need = LITLEN && inflate_is_literal(e) ? inflate_literal_code_length(e) : huff_drop(e);
+    return count >= need || fill(need);
   }
   // Value of a base entry plus its extra bits; consumes them.
   uint32_t take_based(uint32_t e) {
-    uint32_t v = huff_value(e) + static_cast<uint32_t>(low_bits(bits, huff_drop(e)) >> huff_code_length(e));
+    uint32_t v = based_value(e, bits);
     drop(huff_drop(e));
     return v;
   }
@@ -143,161 +293,190 @@ struct inflater {
 
   // A match in the careful path, byte by byte (so overlapping matches
   // repeat their bytes). The caller has checked the distance.
-  void copy_match(uint32_t dist, uint32_t len) {
+  void copy_match_bytes(uint32_t dist, uint32_t len) {
     uint8_t* d = buf + pos;
     const uint8_t* s = d - dist;
     for (uint32_t i = 0; i < len; ++i) d[i] = s[i];
     pos += len;
   }
 
-  inline __attribute__((always_inline)) int fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt,
-                                                      unsigned db);
-  int fast_codes_generic(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db);
-  int fast_codes_bmi2(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db);
-  int fast_codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db);
-  int codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db);
+  template <bool STRIDE, bool BMI2>
+  inline __attribute__((always_inline)) int fast_loop(const inflate_code_tables& ct, unsigned stride);
+  int fast_codes_generic(const inflate_code_tables& ct, unsigned stride);
+  int fast_codes_bmi2(const inflate_code_tables& ct, unsigned stride);
+  int stride_codes_generic(const inflate_code_tables& ct, unsigned stride);
+  int stride_codes_bmi2(const inflate_code_tables& ct, unsigned stride);
+  int codes(const inflate_code_tables& ct, literal_mode mode);
   int stored();
   int dynamic(inflate_workspace& tables, int* tree_message);
   int run(inflate_workspace& tables, int* tree_message);
 };
 
-// Entry: in_end - in >= FAST_INPUT_MARGIN and pos < INFLATE_FLUSH_AT are
-// checked at the top of every iteration, which is what makes its unchecked
-// reads and writes safe (see the margins above). Between refills it relies
-// on the bit budget: a refill leaves 56 to 63 bits; a literal/length code
-// with its extra bits takes at most 15 + 5, a distance at most 15 + 13,
-// three literals at most 45 (leaving 11: a fourth code is not looked up),
-// two literals 30 (leaving 26 for a length code), and the distance is
-// decoded after a second refill.
-// Returns FAST_MARGIN_LEFT when a margin runs out, else the block's result.
-// On return the bit buffer holds no bits above `count`.
-int inflater::fast_loop(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
+// Entry: in_end - in >= FAST_INPUT_MARGIN and pos < INFLATE_FLUSH_AT; both
+// are checked again before every iteration, which is what makes its
+// unchecked reads and writes safe (see the margins above).
+//
+// Between refills it relies on the bit budget: a refill leaves 56 to 63
+// bits. Each first-level literal entry takes at most 11 (both codes of a
+// pair fit the first level), a sub-table literal at most 15, a length code
+// with its extra bits at most 20, a distance at most 28. An iteration takes
+// up to three literal entries (33 bits), or two and a length code (42),
+// then refills before it takes the distance. The next iteration's first
+// entry is looked up before the refill at its top, from the 11 or more bits
+// still there (refilling only adds bits above them). The distance entry is
+// looked up before the second refill too, from at least 14 bits.
+//
+// The stride loop (STRIDE) looks up STRIDE_CODES entries at `stride`-bit
+// offsets right after the refill; an entry marked INFLATE_UNIFORM is a
+// literal of exactly `stride` bits, so when all of them are marked they
+// are the next codes. Otherwise it takes one symbol the fast loop's way.
+//
+// `k` holds the bit count in its low byte only: entries are subtracted
+// whole (their low byte is the count they take), which leaves junk above
+// the low byte. Returns FAST_MARGIN_LEFT when a margin runs out, else the
+// block's result. On return the bit buffer holds no bits above `count`.
+template <bool STRIDE, bool BMI2>
+int inflater::fast_loop(const inflate_code_tables& ct, unsigned stride) {
+  constexpr unsigned lb = INFLATE_LITLEN_MAIN_BITS, db = INFLATE_DIST_MAIN_BITS;
+  constexpr uint64_t lmask = (uint64_t(1) << lb) - 1, dmask = (uint64_t(1) << db) - 1;
+  const uint32_t* const lt = ct.litlen;
+  const uint32_t* const dt = ct.dist;
   uint64_t b = bits;
-  unsigned k = count;
+  uint32_t k = count;
   uint8_t* p = in;
   uint8_t* o = buf + pos;  // write pointer
   // Kept in locals: every output store may alias any member.
-  uint8_t* const end = in_end;
+  const uint8_t* const in_last = in_end - FAST_INPUT_MARGIN;
   const uint8_t* const first = buf + origin;
   const uint8_t* const flush_at = buf + INFLATE_FLUSH_AT;
-  const uint64_t lmask = (uint64_t(1) << lb) - 1;
   int result = FAST_MARGIN_LEFT;
-  auto refill = [&] {
-    b |= load_le64(p) << k;
-    p += (63 - k) >> 3;
-    k |= 56;
-  };
-  while (end - p >= FAST_INPUT_MARGIN && o < flush_at) {
-    refill();
-    // Literals straight from the first level take one test each; a link
-    // entry has no literal flag and is resolved below.
-    uint32_t e = lt[b & lmask];
-    if (e & HUFF_LITERAL) {
-      b >>= huff_drop(e);
-      k -= huff_drop(e);
-      *o++ = static_cast<uint8_t>(huff_value(e));
-      e = lt[b & lmask];
-      if (e & HUFF_LITERAL) {
-        b >>= huff_drop(e);
-        k -= huff_drop(e);
-        *o++ = static_cast<uint8_t>(huff_value(e));
+
+  fast_refill(b, k, p);
+  uint32_t e = lt[b & lmask];
+  uint32_t len, d;
+  const uint8_t* src;
+  for (;;) {
+    if constexpr (STRIDE) {
+      uint32_t ei[STRIDE_CODES];
+      uint32_t all = INFLATE_UNIFORM;
+      for (unsigned i = 0; i < STRIDE_CODES; ++i) {
+        ei[i] = i == 0 ? e : lt[(b >> (i * stride)) & lmask];
+        all &= ei[i];
+      }
+      if (all) {
+        for (unsigned i = 0; i < STRIDE_CODES; ++i) o[i] = inflate_literal_byte(ei[i]);
+        o += STRIDE_CODES;
+        b >>= STRIDE_CODES * stride;
+        k -= STRIDE_CODES * stride;
         e = lt[b & lmask];
-        if (e & HUFF_LITERAL) {
-          b >>= huff_drop(e);
-          k -= huff_drop(e);
-          *o++ = static_cast<uint8_t>(huff_value(e));
-          continue;
+        goto next;
+      }
+      if (inflate_is_literal(e)) {
+        fast_literal(b, k, o, e);
+        e = lt[b & lmask];
+        goto next;
+      }
+    } else if (inflate_is_literal(e)) {
+      fast_literal(b, k, o, e);
+      e = lt[b & lmask];
+      if (inflate_is_literal(e)) {
+        fast_literal(b, k, o, e);
+        e = lt[b & lmask];
+        if (inflate_is_literal(e)) {
+          fast_literal(b, k, o, e);
+          e = lt[b & lmask];
+          goto next;
         }
-        // At least 26 bits are left: enough for a long literal, or a length
-        // code and its extra bits (20 at most).
       }
+      // A match after literals: up to 42 bits are gone.
+      if (e & (HUFF_LINK | HUFF_END_OF_BLOCK | HUFF_INVALID)) goto exceptional;
+      len = fast_based_value<BMI2>(e, b);
+      fast_take(b, k, e);
+      d = dt[b & dmask];
+      fast_refill(b, k, p);
+      goto distance;
     }
-    if (e & HUFF_LINK) {
-      e = lt[huff_value(e) + ((b >> lb) & ((1u << huff_drop(e)) - 1))];
-      if (e & HUFF_LITERAL) {
-        b >>= huff_drop(e);
-        k -= huff_drop(e);
-        *o++ = static_cast<uint8_t>(huff_value(e));
-        continue;
-      }
-    }
-    if (e & (HUFF_END_OF_BLOCK | HUFF_INVALID)) {
-      if (e & HUFF_END_OF_BLOCK) {
-        b >>= huff_drop(e);
-        k -= huff_drop(e);
-        result = DECODE_OK;
-      } else {
+    // A match first: its length took at most 20 bits, so the distance (28)
+    // fits, and the next lookup (11) too unless the length was a long one.
+    if (e & (HUFF_LINK | HUFF_END_OF_BLOCK | HUFF_INVALID)) goto exceptional;
+    len = fast_based_value<BMI2>(e, b);
+    fast_take(b, k, e);
+    d = dt[b & dmask];
+    if (__builtin_expect((k & 0xFF) < 28 + lb, 0)) fast_refill(b, k, p);
+  distance:
+    if (d & (HUFF_LINK | HUFF_INVALID)) {
+      if (d & HUFF_LINK) d = dt[huff_value(d) + low_bits(b >> db, huff_drop(d))];
+      if (d & HUFF_INVALID) {
         result = DECODE_BAD_DATA;
+        break;
       }
-      break;
     }
-    uint32_t len = huff_value(e) + static_cast<uint32_t>(low_bits(b, huff_drop(e)) >> huff_code_length(e));
-    b >>= huff_drop(e);
-    k -= huff_drop(e);
-    refill();
-    uint32_t d = huff_lookup(dt, db, b);
-    if (d & HUFF_INVALID) {
+    // The source lies inside the buffer (o is at least a history ahead of
+    // its start), but no valid stream refers to bytes before the start of
+    // the entry.
+    src = o - fast_based_value<BMI2>(d, b);
+    fast_take(b, k, d);
+    if (src < first) {
       result = DECODE_BAD_DATA;
       break;
     }
-    uint32_t dist = huff_value(d) + static_cast<uint32_t>(low_bits(b, huff_drop(d)) >> huff_code_length(d));
-    b >>= huff_drop(d);
-    k -= huff_drop(d);
-    // No valid stream refers to bytes before the start of the entry.
-    if (dist > static_cast<uint32_t>(o - first)) {
-      result = DECODE_BAD_DATA;
-      break;
-    }
-    uint8_t* dst = o;
-    const uint8_t* src = dst - dist;
-    uint8_t* const stop = dst + len;
+    e = lt[b & lmask];
+    copy_match(o, src, len);
     o += len;
-    // Whole words, possibly past the match's end (COPY_OVERRUN): the bytes
-    // there are not history yet and are written again later. With a
-    // distance of at least the word size every load reads finished bytes.
-    if (dist >= 16) {
-      do {
-        copy16(dst, src);
-        dst += 16;
-        src += 16;
-      } while (dst < stop);
-    } else if (dist >= 8) {
-      do {
-        copy8(dst, src);
-        dst += 8;
-        src += 8;
-      } while (dst < stop);
-    } else if (dist == 1) {
-      uint64_t v = 0x0101010101010101ull * src[0];
-      do {
-        std::memcpy(dst, &v, 8);
-        dst += 8;
-      } while (dst < stop);
-    } else {
-      // Short periods: bytes one at a time.
-      do {
-        *dst++ = *src++;
-      } while (dst < stop);
+  next:
+    if (p > in_last || o >= flush_at) break;
+    fast_refill(b, k, p);
+    continue;
+  exceptional:
+    // A link to a sub-table, the end of the block, or an invalid code, with
+    // up to 22 bits gone.
+    if (e & HUFF_LINK) {
+      e = lt[huff_value(e) + low_bits(b >> lb, huff_drop(e))];
+      if (inflate_is_literal(e)) {
+        fast_literal(b, k, o, e);
+        e = lt[b & lmask];
+        goto next;
+      }
+      if (!(e & (HUFF_END_OF_BLOCK | HUFF_INVALID))) {
+        len = fast_based_value<BMI2>(e, b);
+        fast_take(b, k, e);
+        d = dt[b & dmask];
+        fast_refill(b, k, p);
+        goto distance;
+      }
     }
+    if (e & HUFF_END_OF_BLOCK) {
+      fast_take(b, k, e);
+      result = DECODE_OK;
+    } else {
+      result = DECODE_BAD_DATA;
+    }
+    break;
   }
-  bits = low_bits(b, k);
-  count = k;
+  count = k & 0xFF;
+  bits = low_bits(b, count);
   in = p;
   pos = static_cast<uint32_t>(o - buf);
   return result;
 }
 
-int inflater::fast_codes_generic(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
-  return fast_loop(lt, lb, dt, db);
+// The loops are compiled twice, for BMI2 and without, and chosen at run
+// time; `stride` is only read by the stride loop.
+int inflater::fast_codes_generic(const inflate_code_tables& ct, unsigned stride) {
+  return fast_loop<false, false>(ct, stride);
+}
+int inflater::stride_codes_generic(const inflate_code_tables& ct, unsigned stride) {
+  return fast_loop<true, false>(ct, stride);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// The same loop compiled for BMI2, whose shifts by a register amount take
-// one cycle and no flag dependency: the shift by each entry's bit count is
-// on the loop's critical path.
-__attribute__((target("bmi2"))) int inflater::fast_codes_bmi2(const uint32_t* lt, unsigned lb,
-                                                               const uint32_t* dt, unsigned db) {
-  return fast_loop(lt, lb, dt, db);
+// BMI2's shifts by a register amount take one cycle and no flag dependency:
+// the shift by each entry's bit count is on the loops' critical path.
+__attribute__((target("bmi2"))) int inflater::fast_codes_bmi2(const inflate_code_tables& ct, unsigned stride) {
+  return fast_loop<false, true>(ct, stride);
+}
+__attribute__((target("bmi2"))) int inflater::stride_codes_bmi2(const inflate_code_tables& ct, unsigned stride) {
+  return fast_loop<true, true>(ct, stride);
 }
 
 bool cpu_has_bmi2() {
@@ -306,28 +485,36 @@ bool cpu_has_bmi2() {
 }
 const bool HAVE_BMI2 = cpu_has_bmi2();
 #else
-int inflater::fast_codes_bmi2(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
-  return fast_loop(lt, lb, dt, db);
-}
+int inflater::fast_codes_bmi2(const inflate_code_tables& ct, unsigned stride) { return fast_loop<false, true>(ct, stride); }
+int inflater::stride_codes_bmi2(const inflate_code_tables& ct, unsigned stride) { return fast_loop<true, true>(ct, stride); }
 const bool HAVE_BMI2 = false;
 #endif
 
-int inflater::fast_codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
-  return HAVE_BMI2 ? fast_codes_bmi2(lt, lb, dt, db) : fast_codes_generic(lt, lb, dt, db);
-}
+using fast_codes_function = int (inflater::*)(const inflate_code_tables&, unsigned);
+const fast_codes_function FAST_CODES[2] = {HAVE_BMI2 ? &inflater::fast_codes_bmi2 : &inflater::fast_codes_generic,
+                                           HAVE_BMI2 ? &inflater::stride_codes_bmi2
+                                                     : &inflater::stride_codes_generic};
 
-int inflater::codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigned db) {
+int inflater::codes(const inflate_code_tables& ct, literal_mode mode) {
+  constexpr unsigned lb = INFLATE_LITLEN_MAIN_BITS, db = INFLATE_DIST_MAIN_BITS;
+  const fast_codes_function fast = FAST_CODES[mode.uniform_length != 0];
   for (;;) {
     if (in_end - in >= FAST_INPUT_MARGIN && pos < INFLATE_FLUSH_AT) {
-      int r = fast_codes(lt, lb, dt, db);
+      int r = (this->*fast)(ct, mode.uniform_length);
+      if (r == DECODE_BAD_DATA && pos >= INFLATE_FLUSH_AT) {
+        // The output before the bad code is complete: it is flushed first,
+        // as the careful loop would have done on its way.
+        int f = flush_half();
+        return f ? f : r;
+      }
       if (r != FAST_MARGIN_LEFT) return r;
     }
     if (int r = flush_if_full()) return r;
     uint32_t e;
-    if (!decode(lt, lb, e)) return DECODE_BAD_DATA;
-    if (e & HUFF_LITERAL) {
-      drop(huff_drop(e));
-      buf[pos++] = static_cast<uint8_t>(huff_value(e));
+    if (!decode<true>(ct.litlen, lb, e)) return DECODE_BAD_DATA;
+    if (inflate_is_literal(e)) {
+      drop(inflate_literal_code_length(e));
+      buf[pos++] = inflate_literal_byte(e);
       continue;
     }
     if (e & HUFF_END_OF_BLOCK) {
@@ -337,10 +524,10 @@ int inflater::codes(const uint32_t* lt, unsigned lb, const uint32_t* dt, unsigne
     if (e & HUFF_INVALID) return DECODE_BAD_DATA;
     uint32_t len = take_based(e);
     uint32_t d;
-    if (!decode(dt, db, d) || (d & HUFF_INVALID)) return DECODE_BAD_DATA;
+    if (!decode<false>(ct.dist, db, d) || (d & HUFF_INVALID)) return DECODE_BAD_DATA;
     uint32_t dist = take_based(d);
     if (dist > pos - origin) return DECODE_BAD_DATA;
-    copy_match(dist, len);
+    copy_match_bytes(dist, len);
   }
 }
 
@@ -373,6 +560,48 @@ int inflater::stored() {
   return DECODE_OK;
 }
 
+// Prepares the first level of a dynamic block's literal/length table for
+// the fast loops. When the literal codes of one length make up most of the
+// code space, marks those literals for the stride loop. Otherwise, when two
+// literal codes can fit the first level together, turns each literal entry
+// whose remaining bits hold a whole second literal into a pair. The pairs
+// are made from the top index down: the second literal's entry lies at a
+// lower index (the first's bits shifted out), so it is still single.
+literal_mode prepare_literals(uint32_t* t, const uint8_t* lengths) {
+  constexpr unsigned main_bits = INFLATE_LITLEN_MAIN_BITS;
+  uint32_t share[16] = {};  // in units of 2^-15 of the code space
+  unsigned shortest = 15;
+  for (unsigned s = 0; s < 256; ++s) {
+    unsigned l = lengths[s];
+    if (l == 0) continue;
+    share[l] += 1u << (15 - l);
+    if (l < shortest) shortest = l;
+  }
+  unsigned dominant = 1;
+  for (unsigned l = 2; l <= 15; ++l)
+    if (share[l] > share[dominant]) dominant = l;
+  const uint32_t size = 1u << main_bits;
+  literal_mode mode;
+  if (dominant <= main_bits && share[dominant] >= (UNIFORM_SHARE_32THS << 10)) {
+    const uint32_t single = INFLATE_LITERAL | dominant;
+    for (uint32_t i = 0; i < size; ++i)
+      if ((t[i] & (INFLATE_LITERAL_COUNT | 0xFF)) == single) t[i] |= INFLATE_UNIFORM;
+    mode.uniform_length = dominant;
+    return mode;
+  }
+  if (2 * shortest > main_bits) return mode;
+  for (uint32_t i = size; i-- > 0;) {
+    uint32_t e = t[i];
+    if (!inflate_is_literal(e)) continue;
+    unsigned first = huff_drop(e);
+    if (first + shortest > main_bits) continue;
+    uint32_t second = t[i >> first];
+    if (!inflate_is_literal(second) || first + huff_drop(second) > main_bits) continue;
+    t[i] = e + huff_drop(second) + INFLATE_LITERAL + (static_cast<uint32_t>(inflate_literal_byte(second)) << 20);
+  }
+  return mode;
+}
+
 int inflater::dynamic(inflate_workspace& tables, int* tree_message) {
   if (!fill(14)) return DECODE_BAD_DATA;
   unsigned nl = take(5) + 257;
@@ -396,7 +625,7 @@ int inflater::dynamic(inflate_workspace& tables, int* tree_message) {
   unsigned n = nl + nd, i = 0, previous = 0;
   while (i < n) {
     uint32_t e;
-    if (!decode(tables.precode, pt.main_bits, e) || (e & HUFF_INVALID)) return DECODE_BAD_DATA;
+    if (!decode<false>(tables.precode, pt.main_bits, e) || (e & HUFF_INVALID)) return DECODE_BAD_DATA;
     drop(huff_drop(e));
     unsigned sym = huff_value(e);
     if (sym < 16) {
@@ -423,34 +652,35 @@ int inflater::dynamic(inflate_workspace& tables, int* tree_message) {
     i += repeat;
   }
 
-  huff_table lt{tables.litlen, inflate_workspace::LITLEN_SIZE, 0};
+  huff_table lt{tables.codes.litlen, inflate_workspace::LITLEN_SIZE, 0};
   r = huff_build(lengths, nl, INFLATE_LITLEN_TEMPLATES.data(), INFLATE_LITLEN_MAIN_BITS, false, lt);
   if (r == HUFF_INCOMPLETE || (r == HUFF_OK && lt.main_bits == 0)) {
     *tree_message = INFLATE_INCOMPLETE_LTREE;
     return DECODE_BAD_DATA;
   }
   if (r != HUFF_OK) return r;
-  huff_table dt{tables.dist, inflate_workspace::DIST_SIZE, 0};
+  huff_table dt{tables.codes.dist, inflate_workspace::DIST_SIZE, 0};
   r = huff_build(lengths + nl, nd, INFLATE_DIST_TEMPLATES.data(), INFLATE_DIST_MAIN_BITS, true, dt);
   if (r != HUFF_OK && r != HUFF_INCOMPLETE) return r;
   if (dt.main_bits == 0 && nl > 257) {
     *tree_message = INFLATE_INCOMPLETE_DTREE;
     return DECODE_BAD_DATA;
   }
-  return codes(tables.litlen, lt.main_bits, tables.dist, dt.main_bits);
+  if (!huff_widen(lt, INFLATE_LITLEN_MAIN_BITS) || !huff_widen(dt, INFLATE_DIST_MAIN_BITS)) return HUFF_NO_ROOM;
+  return codes(tables.codes, prepare_literals(tables.codes.litlen, lengths));
 }
 
 int inflater::run(inflate_workspace& tables, int* tree_message) {
   bool last;
   do {
+    if (int r = flush_if_full()) return r;
     if (!fill(3)) return DECODE_BAD_DATA;
     last = take(1);
     int r;
     switch (take(2)) {
       case 0: r = stored(); break;
       case 1:
-        r = codes(INFLATE_FIXED_LITLEN, INFLATE_FIXED_LITLEN_BITS, INFLATE_FIXED_DIST,
-                  INFLATE_FIXED_DIST_BITS);
+        r = codes(INFLATE_FIXED_TABLES, literal_mode{});
         break;
       case 2: r = dynamic(tables, tree_message); break;
       default: r = DECODE_BAD_BLOCK; break;

@@ -6,6 +6,7 @@
 
 #include "decoder_io.h"
 #include "huffman_table.h"
+#include "inflate_symbols.h"
 
 struct EngineContext;
 
@@ -14,19 +15,31 @@ struct EngineContext;
 // position, so matches never wrap and may be copied in whole words that run
 // a few bytes past their end (into bytes that are not history yet). When
 // the new half is full it is flushed and moved down to become the history.
+// (The move is a copy of all output, but inside the cache; a longer buffer
+// that moves less often measured no faster, as its blocks fall out of it.)
 inline constexpr uint32_t INFLATE_HISTORY = 32768;
 inline constexpr uint32_t INFLATE_FLUSH_AT = 2 * INFLATE_HISTORY;
 inline constexpr uint32_t INFLATE_BUFFER_SIZE = INFLATE_FLUSH_AT + 384;
+
+// The decoding tables of one block, literal/length and distance, in one
+// object so that the fast loops reach both through one pointer. The first
+// levels are always INFLATE_LITLEN_MAIN_BITS and INFLATE_DIST_MAIN_BITS
+// wide (narrower codes are repeated), so the loops index by constant masks.
+struct inflate_code_tables {
+  static constexpr unsigned LITLEN_SIZE = huff_table_bound(288, 15, INFLATE_LITLEN_MAIN_BITS, true);
+  static constexpr unsigned DIST_SIZE = huff_table_bound(32, 15, INFLATE_DIST_MAIN_BITS, false);
+  uint32_t litlen[LITLEN_SIZE];
+  uint32_t dist[DIST_SIZE];
+};
 
 // Per-entry workspace: the staging buffer and the decoding tables of one
 // dynamic block, sized for the worst case of each code (huff_table_bound),
 // so decoding never allocates.
 struct inflate_workspace {
-  static constexpr unsigned LITLEN_SIZE = huff_table_bound(288, 15, 11, true);
-  static constexpr unsigned DIST_SIZE = huff_table_bound(32, 15, 9, false);
-  static constexpr unsigned PRECODE_SIZE = huff_table_bound(19, 7, 7, true);
-  uint32_t litlen[LITLEN_SIZE];
-  uint32_t dist[DIST_SIZE];
+  static constexpr unsigned LITLEN_SIZE = inflate_code_tables::LITLEN_SIZE;
+  static constexpr unsigned DIST_SIZE = inflate_code_tables::DIST_SIZE;
+  static constexpr unsigned PRECODE_SIZE = huff_table_bound(19, 7, INFLATE_PRECODE_MAIN_BITS, true);
+  inflate_code_tables codes;
   uint32_t precode[PRECODE_SIZE];
   uint8_t buffer[INFLATE_BUFFER_SIZE];
 };
