@@ -90,3 +90,84 @@ TEST(InflateMatchesZlib, EmptyInputFromZlib) {
   std::vector<uint8_t> none;
   for (const auto& s : STRATEGIES) expect_round_trip(none, raw_deflate(none, s.level, s.strategy), 8192);
 }
+
+// Data shaped for each fast path of the decoder: a few very common bytes
+// (their short codes pair up in one table entry), random bytes over 32 to
+// 256 values (codes of one length: decoded by stride), random bytes with
+// repeats mixed in (where the stride guesses fail), and periods of every
+// length from 1 to 50 (the match copies by distance).
+TEST(InflateMatchesZlib, DataShapedForEachFastPath) {
+  std::mt19937 rng(99);
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> sets;
+  std::vector<uint8_t> skewed(200000);
+  for (auto& b : skewed) b = static_cast<uint8_t>(__builtin_ctz(rng() | 0x80000000u));
+  sets.emplace_back("skewed", skewed);
+  for (unsigned bits = 5; bits <= 8; ++bits) {
+    std::vector<uint8_t> v(150000);
+    for (auto& b : v) b = static_cast<uint8_t>(rng() & ((1u << bits) - 1));
+    sets.emplace_back("uniform " + std::to_string(bits), v);
+  }
+  std::vector<uint8_t> mixed;
+  while (mixed.size() < 200000) {
+    if (mixed.size() > 100 && rng() % 20 == 0) {
+      size_t from = mixed.size() - 1 - rng() % 100, len = 3 + rng() % 40;
+      for (size_t i = 0; i < len; ++i) mixed.push_back(mixed[from + i]);
+    } else {
+      mixed.push_back(static_cast<uint8_t>(rng()));
+    }
+  }
+  sets.emplace_back("mixed", mixed);
+  std::vector<uint8_t> periods;
+  for (int round = 0; round < 20; ++round)
+    for (size_t period = 1; period <= 50; ++period) {
+      std::vector<uint8_t> pattern(period);
+      for (auto& b : pattern) b = static_cast<uint8_t>(rng());
+      size_t len = period + rng() % 300;
+      for (size_t i = 0; i < len; ++i) periods.push_back(pattern[i % period]);
+      for (int i = 0; i < 5; ++i) periods.push_back(static_cast<uint8_t>(rng()));
+    }
+  sets.emplace_back("periods", periods);
+  for (const auto& [kind, data] : sets) {
+    for (int strategy : {Z_DEFAULT_STRATEGY, Z_HUFFMAN_ONLY, Z_FILTERED}) {
+      SCOPED_TRACE(kind + " strategy " + std::to_string(strategy));
+      auto packed = raw_deflate(data, 9, strategy);
+      expect_round_trip(data, packed, 8192);
+      expect_round_trip(data, packed, 1 + rng() % 20);
+    }
+  }
+}
+
+// Damaged or cut-short streams of every kind give the same result, the
+// same flushes and the same bytes whatever the pieces of input, so the fast
+// loops and the careful one agree, also on where an error is noticed.
+TEST(InflateMatchesZlib, DamagedStreamsGiveTheSameResultsWhateverThePieces) {
+  std::mt19937 rng(5);
+  auto sets = sample_data_sets();
+  std::vector<uint8_t> skewed(150000);
+  for (auto& b : skewed) b = static_cast<uint8_t>(__builtin_ctz(rng() | 0x80000000u));
+  sets.emplace_back("skewed", skewed);
+  for (const auto& [kind, data] : sets) {
+    for (int strategy : {Z_DEFAULT_STRATEGY, Z_HUFFMAN_ONLY}) {
+      auto packed = raw_deflate(data, 6, strategy);
+      for (int variant = 0; variant < 12; ++variant) {
+        auto v = packed;
+        size_t at = v.size() / 3 + rng() % (v.size() * 2 / 3);
+        if (variant % 4 == 0) v.resize(at);
+        else v[at] ^= static_cast<uint8_t>(1 + rng() % 255);
+        SCOPED_TRACE(std::string(kind) + " strategy " + std::to_string(strategy) + " variant " +
+                     std::to_string(variant));
+        memory_decoder whole(v, 8192);
+        int message = 0;
+        int r = whole.inflate(&message);
+        for (size_t chunk : {size_t(1), size_t(3), size_t(64)}) {
+          memory_decoder d(v, chunk);
+          int m = 0;
+          EXPECT_EQ(d.inflate(&m), r) << chunk;
+          EXPECT_EQ(m, message) << chunk;
+          EXPECT_EQ(d.flush_sizes, whole.flush_sizes) << chunk;
+          EXPECT_TRUE(d.output == whole.output) << chunk;
+        }
+      }
+    }
+  }
+}

@@ -2,7 +2,10 @@
 // handed over (a byte at a time up to whole 8 KiB blocks), each piece in a
 // buffer of its own size, so a read past the input or a write past the
 // window is caught by the address sanitizer; the output must also never
-// exceed what the flushes could have produced.
+// exceed what the flushes could have produced. The stream is decoded a
+// second time in pieces of the other extreme (single bytes, or 8 KiB), which
+// must give the same result, tree message, flushes and bytes: the fast loops
+// and the careful one must agree, on errors too.
 #include <cstddef>
 #include <cstdint>
 
@@ -11,12 +14,19 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   static const size_t chunks[] = {1, 2, 3, 7, 16, 100, 4096, 8192};
-  memory_decoder d(std::vector<uint8_t>(data + 1, data + size), chunks[data[0] & 7]);
+  const size_t chunk = chunks[data[0] & 7];
+  std::vector<uint8_t> stream(data + 1, data + size);
+  memory_decoder d(stream, chunk);
   int message = 0;
   int r = d.inflate(&message);
   if (r < 0 || r > 3) __builtin_trap();
   if (message && r != 1) __builtin_trap();
   for (size_t i = 0; i + 1 < d.flush_sizes.size(); ++i)
     if (d.flush_sizes[i] != DECODER_WINDOW_SIZE) __builtin_trap();
+
+  memory_decoder other(stream, chunk >= 16 ? 1 : 8192);
+  int other_message = 0;
+  if (other.inflate(&other_message) != r || other_message != message) __builtin_trap();
+  if (other.flush_sizes != d.flush_sizes || other.output != d.output) __builtin_trap();
   return 0;
 }
