@@ -51,6 +51,10 @@ static_assert(INFLATE_LITLEN_MAIN_BITS <= 11 && INFLATE_DIST_MAIN_BITS <= 14);
 // make up this share of its symbols (a code of n bits counting as 2^-n),
 // in 1/32: with a smaller share the guesses fail too often to pay.
 constexpr uint32_t UNIFORM_SHARE_32THS = 29;
+// Marking the stride literals or making pairs takes a pass over the first
+// level of the table, which pays only over thousands of symbols: a block is
+// decoded without them until it has produced this many bytes.
+constexpr uint32_t PREPARE_AFTER = 4096;
 // Codes looked up at once by the stride loop. They take at most 44 bits,
 // which leaves the 11 that the next lookup needs.
 constexpr unsigned STRIDE_CODES = 4;
@@ -204,6 +208,9 @@ struct inflater {
   uint32_t pos = INFLATE_HISTORY;     // write position in it
   uint32_t origin = INFLATE_HISTORY;  // where this entry's output starts (0 once
                                       // a whole history has been written)
+  uint64_t flushed = 0;                  // bytes flushed in whole halves so far
+  uint32_t fast_stop = INFLATE_FLUSH_AT;  // where the fast loops stop: the flush point,
+                                          // or where the block's table is prepared
 
   inflater(decoder_io& d, uint8_t* buffer) : io(d), buf(buffer) { load(); }
 
@@ -287,9 +294,11 @@ struct inflater {
     std::memmove(buf, buf + INFLATE_HISTORY, pos - INFLATE_HISTORY);
     pos -= INFLATE_HISTORY;
     origin = 0;
+    flushed += INFLATE_HISTORY;
     return r;
   }
   int flush_if_full() { return pos >= INFLATE_FLUSH_AT ? flush_half() : DECODE_OK; }
+  uint64_t produced() const { return flushed + (pos - INFLATE_HISTORY); }
 
   // A match in the careful path, byte by byte (so overlapping matches
   // repeat their bytes). The caller has checked the distance.
@@ -306,15 +315,15 @@ struct inflater {
   int fast_codes_bmi2(const inflate_code_tables& ct, unsigned stride);
   int stride_codes_generic(const inflate_code_tables& ct, unsigned stride);
   int stride_codes_bmi2(const inflate_code_tables& ct, unsigned stride);
-  int codes(const inflate_code_tables& ct, literal_mode mode);
+  int codes(const inflate_code_tables& ct, uint32_t* table_to_prepare, const uint8_t* lengths);
   int stored();
   int dynamic(inflate_workspace& tables, int* tree_message);
   int run(inflate_workspace& tables, int* tree_message);
 };
 
-// Entry: in_end - in >= FAST_INPUT_MARGIN and pos < INFLATE_FLUSH_AT; both
-// are checked again before every iteration, which is what makes its
-// unchecked reads and writes safe (see the margins above).
+// Entry: in_end - in >= FAST_INPUT_MARGIN and pos < fast_stop (at most the
+// flush point); both are checked again before every iteration, which is
+// what makes its unchecked reads and writes safe (see the margins above).
 //
 // Between refills it relies on the bit budget: a refill leaves 56 to 63
 // bits. Each first-level literal entry takes at most 11 (both codes of a
@@ -348,7 +357,7 @@ int inflater::fast_loop(const inflate_code_tables& ct, unsigned stride) {
   // Kept in locals: every output store may alias any member.
   const uint8_t* const in_last = in_end - FAST_INPUT_MARGIN;
   const uint8_t* const first = buf + origin;
-  const uint8_t* const flush_at = buf + INFLATE_FLUSH_AT;
+  const uint8_t* const stop = buf + fast_stop;
   int result = FAST_MARGIN_LEFT;
 
   fast_refill(b, k, p);
@@ -424,7 +433,7 @@ int inflater::fast_loop(const inflate_code_tables& ct, unsigned stride) {
     copy_match(o, src, len);
     o += len;
   next:
-    if (p > in_last || o >= flush_at) break;
+    if (p > in_last || o >= stop) break;
     fast_refill(b, k, p);
     continue;
   exceptional:
@@ -495,12 +504,67 @@ const fast_codes_function FAST_CODES[2] = {HAVE_BMI2 ? &inflater::fast_codes_bmi
                                            HAVE_BMI2 ? &inflater::stride_codes_bmi2
                                                      : &inflater::stride_codes_generic};
 
-int inflater::codes(const inflate_code_tables& ct, literal_mode mode) {
+// Prepares the first level of a dynamic block's literal/length table for
+// the fast loops. When the literal codes of one length make up most of the
+// code space, marks those literals for the stride loop. Otherwise, when two
+// literal codes can fit the first level together, turns each literal entry
+// whose remaining bits hold a whole second literal into a pair. The pairs
+// are made from the top index down: the second literal's entry lies at a
+// lower index (the first's bits shifted out), so it is still single.
+literal_mode prepare_literals(uint32_t* t, const uint8_t* lengths) {
+  constexpr unsigned main_bits = INFLATE_LITLEN_MAIN_BITS;
+  literal_mode mode;
+  uint32_t share[16] = {};  // in units of 2^-15 of the code space
+  unsigned shortest = 15;
+  for (unsigned s = 0; s < 256; ++s) {
+    unsigned l = lengths[s];
+    if (l == 0) continue;
+    share[l] += 1u << (15 - l);
+    if (l < shortest) shortest = l;
+  }
+  unsigned dominant = 1;
+  for (unsigned l = 2; l <= 15; ++l)
+    if (share[l] > share[dominant]) dominant = l;
+  const uint32_t size = 1u << main_bits;
+  if (dominant <= main_bits && share[dominant] >= (UNIFORM_SHARE_32THS << 10)) {
+    const uint32_t single = INFLATE_LITERAL | dominant;
+    for (uint32_t i = 0; i < size; ++i)
+      if ((t[i] & (INFLATE_LITERAL_COUNT | 0xFF)) == single) t[i] |= INFLATE_UNIFORM;
+    mode.uniform_length = dominant;
+    return mode;
+  }
+  if (2 * shortest > main_bits) return mode;
+  for (uint32_t i = size; i-- > 0;) {
+    uint32_t e = t[i];
+    if (!inflate_is_literal(e)) continue;
+    unsigned first = huff_drop(e);
+    if (first + shortest > main_bits) continue;
+    uint32_t second = t[i >> first];
+    if (!inflate_is_literal(second) || first + huff_drop(second) > main_bits) continue;
+    t[i] = e + huff_drop(second) + INFLATE_LITERAL + (static_cast<uint32_t>(inflate_literal_byte(second)) << 20);
+  }
+  return mode;
+}
+
+// Decodes the codes of one block. A dynamic block passes its literal/length
+// table and code lengths, to be prepared (prepare_literals) once the block
+// has shown itself long enough to pay for it.
+int inflater::codes(const inflate_code_tables& ct, uint32_t* table_to_prepare, const uint8_t* lengths) {
   constexpr unsigned lb = INFLATE_LITLEN_MAIN_BITS, db = INFLATE_DIST_MAIN_BITS;
-  const fast_codes_function fast = FAST_CODES[mode.uniform_length != 0];
+  literal_mode mode;
+  const uint64_t prepare_at = produced() + PREPARE_AFTER;
   for (;;) {
+    if (table_to_prepare && produced() >= prepare_at) {
+      mode = prepare_literals(table_to_prepare, lengths);
+      table_to_prepare = nullptr;
+    }
     if (in_end - in >= FAST_INPUT_MARGIN && pos < INFLATE_FLUSH_AT) {
-      int r = (this->*fast)(ct, mode.uniform_length);
+      fast_stop = INFLATE_FLUSH_AT;
+      if (table_to_prepare) {
+        uint64_t stop = pos + (prepare_at - produced());
+        if (stop < fast_stop) fast_stop = static_cast<uint32_t>(stop);
+      }
+      int r = (this->*FAST_CODES[mode.uniform_length != 0])(ct, mode.uniform_length);
       if (r == DECODE_BAD_DATA && pos >= INFLATE_FLUSH_AT) {
         // The output before the bad code is complete: it is flushed first,
         // as the careful loop would have done on its way.
@@ -558,48 +622,6 @@ int inflater::stored() {
     if (int r = flush_if_full()) return r;
   }
   return DECODE_OK;
-}
-
-// Prepares the first level of a dynamic block's literal/length table for
-// the fast loops. When the literal codes of one length make up most of the
-// code space, marks those literals for the stride loop. Otherwise, when two
-// literal codes can fit the first level together, turns each literal entry
-// whose remaining bits hold a whole second literal into a pair. The pairs
-// are made from the top index down: the second literal's entry lies at a
-// lower index (the first's bits shifted out), so it is still single.
-literal_mode prepare_literals(uint32_t* t, const uint8_t* lengths) {
-  constexpr unsigned main_bits = INFLATE_LITLEN_MAIN_BITS;
-  uint32_t share[16] = {};  // in units of 2^-15 of the code space
-  unsigned shortest = 15;
-  for (unsigned s = 0; s < 256; ++s) {
-    unsigned l = lengths[s];
-    if (l == 0) continue;
-    share[l] += 1u << (15 - l);
-    if (l < shortest) shortest = l;
-  }
-  unsigned dominant = 1;
-  for (unsigned l = 2; l <= 15; ++l)
-    if (share[l] > share[dominant]) dominant = l;
-  const uint32_t size = 1u << main_bits;
-  literal_mode mode;
-  if (dominant <= main_bits && share[dominant] >= (UNIFORM_SHARE_32THS << 10)) {
-    const uint32_t single = INFLATE_LITERAL | dominant;
-    for (uint32_t i = 0; i < size; ++i)
-      if ((t[i] & (INFLATE_LITERAL_COUNT | 0xFF)) == single) t[i] |= INFLATE_UNIFORM;
-    mode.uniform_length = dominant;
-    return mode;
-  }
-  if (2 * shortest > main_bits) return mode;
-  for (uint32_t i = size; i-- > 0;) {
-    uint32_t e = t[i];
-    if (!inflate_is_literal(e)) continue;
-    unsigned first = huff_drop(e);
-    if (first + shortest > main_bits) continue;
-    uint32_t second = t[i >> first];
-    if (!inflate_is_literal(second) || first + huff_drop(second) > main_bits) continue;
-    t[i] = e + huff_drop(second) + INFLATE_LITERAL + (static_cast<uint32_t>(inflate_literal_byte(second)) << 20);
-  }
-  return mode;
 }
 
 int inflater::dynamic(inflate_workspace& tables, int* tree_message) {
@@ -667,7 +689,7 @@ int inflater::dynamic(inflate_workspace& tables, int* tree_message) {
     return DECODE_BAD_DATA;
   }
   if (!huff_widen(lt, INFLATE_LITLEN_MAIN_BITS) || !huff_widen(dt, INFLATE_DIST_MAIN_BITS)) return HUFF_NO_ROOM;
-  return codes(tables.codes, prepare_literals(tables.codes.litlen, lengths));
+  return codes(tables.codes, tables.codes.litlen, lengths);
 }
 
 int inflater::run(inflate_workspace& tables, int* tree_message) {
@@ -680,7 +702,7 @@ int inflater::run(inflate_workspace& tables, int* tree_message) {
     switch (take(2)) {
       case 0: r = stored(); break;
       case 1:
-        r = codes(INFLATE_FIXED_TABLES, literal_mode{});
+        r = codes(INFLATE_FIXED_TABLES, nullptr, nullptr);
         break;
       case 2: r = dynamic(tables, tree_message); break;
       default: r = DECODE_BAD_BLOCK; break;
