@@ -315,6 +315,7 @@ struct inflater {
   int fast_codes_bmi2(const inflate_code_tables& ct, unsigned stride);
   int stride_codes_generic(const inflate_code_tables& ct, unsigned stride);
   int stride_codes_bmi2(const inflate_code_tables& ct, unsigned stride);
+  int fast_codes(const inflate_code_tables& ct, unsigned stride);
   int codes(const inflate_code_tables& ct, uint32_t* table_to_prepare, const uint8_t* lengths);
   int stored();
   int dynamic(inflate_workspace& tables, int* tree_message);
@@ -499,10 +500,10 @@ int inflater::stride_codes_bmi2(const inflate_code_tables& ct, unsigned stride) 
 const bool HAVE_BMI2 = false;
 #endif
 
-using fast_codes_function = int (inflater::*)(const inflate_code_tables&, unsigned);
-const fast_codes_function FAST_CODES[2] = {HAVE_BMI2 ? &inflater::fast_codes_bmi2 : &inflater::fast_codes_generic,
-                                           HAVE_BMI2 ? &inflater::stride_codes_bmi2
-                                                     : &inflater::stride_codes_generic};
+int inflater::fast_codes(const inflate_code_tables& ct, unsigned stride) {
+  if (stride) return HAVE_BMI2 ? stride_codes_bmi2(ct, stride) : stride_codes_generic(ct, stride);
+  return HAVE_BMI2 ? fast_codes_bmi2(ct, 0) : fast_codes_generic(ct, 0);
+}
 
 // Prepares the first level of a dynamic block's literal/length table for
 // the fast loops. When the literal codes of one length make up most of the
@@ -564,7 +565,7 @@ int inflater::codes(const inflate_code_tables& ct, uint32_t* table_to_prepare, c
         uint64_t stop = pos + (prepare_at - produced());
         if (stop < fast_stop) fast_stop = static_cast<uint32_t>(stop);
       }
-      int r = (this->*FAST_CODES[mode.uniform_length != 0])(ct, mode.uniform_length);
+      int r = fast_codes(ct, mode.uniform_length);
       if (r == DECODE_BAD_DATA && pos >= INFLATE_FLUSH_AT) {
         // The output before the bad code is complete: it is flushed first,
         // as the careful loop would have done on its way.
