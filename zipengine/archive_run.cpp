@@ -194,8 +194,10 @@ int process_archive(EngineContext& ctx, const char* name, int last_chance) {
 
   if (ctx.target_root) {
     ctx.create_directories = ctx.freshen ? 0 : 1;
+    // A root that cannot be used ends the archive: its entries never land
+    // in the current directory instead.
     int r = set_target_root(ctx, ctx.target_root);
-    if (r >= RC_SEVERE) return r;
+    if (r != RC_OK) return r;
   }
 
   ctx.buffer_file_position = 0;

@@ -33,11 +33,11 @@ int map_attributes(EngineContext& ctx) {
   return 0;
 }
 
-void close_output_file(EngineContext& ctx) {
+int close_output_file(EngineContext& ctx) {
   output_state& out = ctx.output;
   if (ctx.data_to_print) {
     out.opened = false;
-    return;
+    return 0;
   }
   auto& fs = platform::file_system();
   const std::string path(ctx.output_name);
@@ -75,19 +75,19 @@ void close_output_file(EngineContext& ctx) {
       message(ctx, "\nwarning (%d): could not set file attributes\n", fs.last_system_error());
   }
 
+  int security = 0;
   if (ctx.extra_field && ctx.extra_field_length > 0) {
     int r = apply_security_blocks(ctx, path.c_str(), ctx.extra_field, ctx.extra_field_length);
-    if (r == RC_BLOCK_TRUNCATED) {
-      if (ctx.quiet_level != 0) message(ctx, "%-22s ", display_form(path.c_str()).c_str());
-      int first_length = ctx.extra_field_length >= 4 ? (ctx.extra_field[2] | (ctx.extra_field[3] << 8)) : 0;
-      message(ctx, " compressed WinNT security data missing (%d bytes)%s", first_length - 10,
-              ctx.quiet_level != 0 ? "\n" : "");
-    }
+    if (r == RC_BLOCK_TRUNCATED)
+      report_truncated_security(ctx, path.c_str());
+    else
+      security = r;
   }
 
   if (!was_open) {
     message(ctx, "\nCreateFile error %d when trying set file time\n", fs.last_system_error());
-    return;
+    return security;
   }
   if (time_error != platform::Error::none) message(ctx, "\nSetFileTime failed: %d\n", time_code);
+  return security;
 }

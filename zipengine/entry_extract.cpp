@@ -132,9 +132,17 @@ int test_block(EngineContext& ctx, const uint8_t* d, uint32_t size, uint32_t off
   const uint32_t crc = get32(d + offset + 2);
   const uint8_t* data = d + offset + 6;
   const uint32_t clen = size - offset - 6;
-  // Deflate expands at most about 1032 to 1; a larger claimed length is
-  // damage, not a reason to allocate gigabytes.
-  if (ulen > static_cast<uint64_t>(clen) * 1032 + 1024) {
+  if (method != 0 && method != 8) {
+    message(ctx, " unknown compression method for EAs (%u)\n", static_cast<unsigned>(method));
+    return method * 256 + 2;
+  }
+  // The claimed length is checked against what the block can hold before
+  // anything is allocated for it.
+  if (ulen > block_expansion_limit(method, clen)) {
+    if (method == 0) {
+      message(ctx, " bad CRC for extended attributes\n");
+      return 8 * 256 + 2;
+    }
     message(ctx, " invalid compressed data for EAs\n");
     return RC_ERROR;
   }
@@ -143,11 +151,10 @@ int test_block(EngineContext& ctx, const uint8_t* d, uint32_t size, uint32_t off
     message(ctx, " out of memory while inflating EAs\n");
     return RC_NO_MEMORY_BLOCK;
   }
-  uint32_t produced = 0;
+  uint32_t produced = ulen;
   if (method == 0) {
-    produced = std::min(ulen, clen);
-    std::memcpy(out.get(), data, produced);
-  } else if (method == 8) {
+    std::memcpy(out.get(), data, ulen);
+  } else {
     int r = inflate_to_memory(ctx, data, clen, out.get(), ulen, &produced);
     if (r == DECODE_NO_MEMORY) {
       message(ctx, " out of memory while inflating EAs\n");
@@ -157,9 +164,6 @@ int test_block(EngineContext& ctx, const uint8_t* d, uint32_t size, uint32_t off
       message(ctx, " invalid compressed data for EAs\n");
       return RC_ERROR;
     }
-  } else {
-    message(ctx, " unknown compression method for EAs (%u)\n", static_cast<unsigned>(method));
-    return method * 256 + 2;
   }
   if (produced != ulen || crc32_update(0, out.get(), ulen) != crc) {
     message(ctx, " bad CRC for extended attributes\n");
@@ -170,6 +174,19 @@ int test_block(EngineContext& ctx, const uint8_t* d, uint32_t size, uint32_t off
     return RC_WARNING;
   }
   return RC_OK;
+}
+
+// The entry's data went on past its declared size (decoding was stopped
+// there), or ended short of it.
+void report_bad_length(EngineContext& ctx, const std::string& name) {
+  const output_state& out = ctx.output;
+  const unsigned long declared = ctx.local.uncompressed_size;
+  if (ctx.quiet_level != 0) message(ctx, "%-22s ", name.c_str());
+  if (out.past_size)
+    message(ctx, " bad length: more than the declared %lu bytes\n", declared);
+  else
+    message(ctx, " bad length %lu  (should be %lu)\n", static_cast<unsigned long>(declared - out.size_left),
+            declared);
 }
 
 }  // namespace
@@ -222,8 +239,11 @@ int test_extra_field_blocks(EngineContext& ctx, const uint8_t* extra, uint32_t l
 }
 
 int extract_or_test_entry(EngineContext& ctx) {
-  ctx.output.new_file = true;
-  ctx.output.crc = 0;
+  output_state& out = ctx.output;
+  out.new_file = true;
+  out.crc = 0;
+  out.size_left = ctx.local.uncompressed_size;
+  out.past_size = false;
   const std::string name = display_form(ctx.output_name);
 
   if (!ctx.test_only) {
@@ -240,7 +260,12 @@ int extract_or_test_entry(EngineContext& ctx) {
     return RC_WARNING;
   }
 
-  if (!ctx.test_only && !ctx.data_to_print) close_output_file(ctx);
+  int security = 0;
+  if (!ctx.test_only && !ctx.data_to_print) security = close_output_file(ctx);
+  if (result == OUTPUT_PAST_SIZE) {
+    report_bad_length(ctx, name);
+    result = RC_ERROR;
+  }
 
   if (ctx.output.disk_full) {
     result = RC_WARNING;
@@ -251,7 +276,10 @@ int extract_or_test_entry(EngineContext& ctx) {
   }
 
   if (result < RC_ERROR) {
-    if (ctx.output.crc != ctx.local.crc32) {
+    if (out.size_left != 0) {
+      report_bad_length(ctx, name);
+      result = RC_ERROR;
+    } else if (ctx.output.crc != ctx.local.crc32) {
       if (ctx.quiet_level != 0) message(ctx, "%-22s ", name.c_str());
       message(ctx, " bad CRC %08lx  (should be %08lx)\n", static_cast<unsigned long>(ctx.output.crc),
               static_cast<unsigned long>(ctx.local.crc32));
@@ -267,5 +295,5 @@ int extract_or_test_entry(EngineContext& ctx) {
     }
   }
   restore_deferred_input(ctx);
-  return result;
+  return std::max(result, security);
 }

@@ -20,8 +20,18 @@ inline constexpr uint32_t ENTRY_ATTR_HAS_UNIX_MODE = 0x8000;  // in the low 16 b
 int map_attributes(EngineContext& ctx);
 
 // Closes the output file and gives it its attributes, stored security and
-// times. Problems are reported as messages only.
-void close_output_file(EngineContext& ctx);
+// times. Problems are reported as messages; the result is 0, or the code of
+// a stored security block that could not be expanded (2 damaged, 6 or 7 out
+// of memory), which the entry's result takes on.
+int close_output_file(EngineContext& ctx);
+
+// The most that `compressed` bytes of an extra-field block can expand to:
+// stored data is itself; Deflate codes at most 258 bytes in 2 bits (1032 to
+// 1), plus room for block headers. A claimed size beyond this is damage,
+// not a reason to allocate.
+inline uint64_t block_expansion_limit(uint16_t method, uint64_t compressed) {
+  return method == 0 ? compressed : compressed * 1032 + 1024;
+}
 
 // Presence bits of a time triple (the flag bits of the extended timestamp).
 inline constexpr uint32_t TIME_MODIFICATION = 0x1;
@@ -73,6 +83,10 @@ int file_status(EngineContext& ctx, const char* path, status_record& out);
 // in-memory expansion's code (2 bad data or CRC, 6 out of memory).
 int apply_security_blocks(EngineContext& ctx, const char* path, const uint8_t* extra,
                           uint32_t length);
+
+// The message for a security block cut short (apply_security_blocks gave
+// 79) on `path`.
+void report_truncated_security(EngineContext& ctx, const char* path);
 
 // True when `descriptor` is a well-formed self-relative Windows security
 // descriptor (revision, offsets, access control lists, security identifiers).

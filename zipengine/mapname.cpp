@@ -21,6 +21,9 @@ namespace {
 constexpr size_t DIRECTORY_LENGTH_LIMIT = 257;
 // Nor reach this one while the file name is added.
 constexpr size_t NAME_LENGTH_LIMIT = NAME_BUFFER_SIZE;
+// The longest target root (without its final '/'): with the '/' and one
+// character of a name it still fits the name buffer.
+constexpr size_t ROOT_LENGTH_LIMIT = NAME_LENGTH_LIMIT - 3;
 
 bool is_separator(char c) { return c == '/' || c == '\\'; }
 
@@ -221,7 +224,8 @@ int begin(EngineContext& ctx, const char* prefix) {
 bool readonly_directory_warning_needed(uint32_t attributes) { return (attributes & 0x6F) != 0; }
 
 // Finishes a directory entry: attributes and stored security. Returns 77,
-// or 2 when the directory was there already.
+// 2 when the directory was there already, or 3 when its stored security
+// could not be expanded.
 int finish_directory_entry(EngineContext& ctx) {
   checkdir(ctx, ctx.output_name, PATH_FINISH);
   if (!ctx.path.created_directory) return 2;
@@ -238,12 +242,11 @@ int finish_directory_entry(EngineContext& ctx) {
   }
   if (ctx.extra_field && ctx.extra_field_length > 0) {
     int r = apply_security_blocks(ctx, ctx.output_name, ctx.extra_field, ctx.extra_field_length);
-    if (r == RC_BLOCK_TRUNCATED) {
-      if (ctx.quiet_level != 0) message(ctx, "%-22s ", display_form(ctx.output_name).c_str());
-      int first_length = ctx.extra_field_length >= 4 ? (ctx.extra_field[2] | (ctx.extra_field[3] << 8)) : 0;
-      message(ctx, " compressed WinNT security data missing (%d bytes)%s", first_length - 10,
-              ctx.quiet_level != 0 ? "\n" : "");
-    }
+    if (r == RC_BLOCK_TRUNCATED) report_truncated_security(ctx, ctx.output_name);
+    // A stored descriptor that was damaged or did not fit in memory has been
+    // reported; the entry is an error, though its directory stays.
+    else if (r != 0)
+      return RC_SEVERE;
   }
   return MAPNAME_DIRECTORY_DONE;
 }
@@ -268,6 +271,15 @@ int set_target_root(EngineContext& ctx, const char* text) {
   }
   bool had_separator = is_separator(root.back());
   if (had_separator) root.pop_back();
+  // Every output name is the root, a '/' and at least one character in the
+  // name buffer. A root that leaves no room would have its names cut back
+  // into the root itself or beside it: it is refused before anything is made.
+  if (root.size() > ROOT_LENGTH_LIMIT) {
+    message(ctx, "checkdir:  extraction directory name too long (%lu characters; at most %lu): %s\n",
+            static_cast<unsigned long>(root.size()), static_cast<unsigned long>(ROOT_LENGTH_LIMIT),
+            display_form(root.c_str()).c_str());
+    return RC_SEVERE;
+  }
   if (root.size() == 2 && is_drive_prefix(root, 0)) {
     if (!had_separator) root += '.';  // the drive's current directory
   } else if (!root.empty()) {
@@ -277,7 +289,12 @@ int set_target_root(EngineContext& ctx, const char* text) {
     // as that directory: the target is the user's choice.
     if (fs.status(root + "/", st) != platform::Error::none) st.kind = platform::FileKind::missing;
     if (st.kind != platform::FileKind::directory) {
-      if (!ctx.create_directories) return 2;
+      if (!ctx.create_directories) {
+        // Freshening makes nothing new, the root included; the entries are
+        // not looked for anywhere else.
+        message(ctx, "checkdir:  extraction directory not found: %s\n", display_form(root.c_str()).c_str());
+        return 2;
+      }
       if (fs.create_directory(root) != platform::Error::none) {
         message(ctx, "checkdir:  cannot create extraction directory: %s\n", display_form(root.c_str()).c_str());
         return 3;

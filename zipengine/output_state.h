@@ -21,5 +21,9 @@ struct output_state {
   bool last_was_cr = false;       // the previous text block ended in CR
   int disk_full = 0;              // 0, or OUTPUT_DISK_FULL after a short write
   bool opened = false;            // open_output_file created `file` for this entry
+  // Bytes the entry may still deliver: its declared uncompressed size, set
+  // per entry. Data beyond it is not taken (flush_output stops the decoder).
+  uint64_t size_left = UINT64_MAX;
+  bool past_size = false;         // the entry's data went on past its declared size
   std::unique_ptr<uint8_t[]> buffer;  // OUTPUT_BUFFER_SIZE bytes, made at the first text block
 };

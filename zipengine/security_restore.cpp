@@ -152,7 +152,8 @@ bool set_security(const std::string& path, const security_request& request, cons
          platform::Error::none;
 }
 
-// Expands a descriptor stored as (method, CRC-32, data) into out[0..size).
+// Expands a descriptor stored as (method 0 or 8, CRC-32, data) into
+// out[0..size).
 int expand_descriptor(EngineContext& ctx, const uint8_t* block, uint32_t block_size, uint8_t* out,
                       uint32_t size) {
   uint16_t method = read16(block);
@@ -160,22 +161,18 @@ int expand_descriptor(EngineContext& ctx, const uint8_t* block, uint32_t block_s
   const uint8_t* data = block + 6;
   uint32_t data_size = block_size - 6;
   if (method == 0) {
-    if (data_size < size) {
-      message(ctx, "\n  error:  %s%s\n", "invalid compressed data to ", "inflate_installer");
-      return RC_ERROR;
-    }
     std::memcpy(out, data, size);
-  } else if (method == 8) {
+  } else {
     uint32_t produced = 0;
     int r = inflate_to_memory(ctx, data, data_size, out, size, &produced);
-    if (r == 3) return RC_NO_MEMORY_INFLATE;
+    if (r == 3) {
+      message(ctx, "\n  error:  %s%s\n", "not enough memory to ", "inflate_installer");
+      return RC_NO_MEMORY_INFLATE;
+    }
     if (r != 0 || produced != size) {
       message(ctx, "\n  error:  %s%s\n", "invalid compressed data to ", "inflate_installer");
       return RC_ERROR;
     }
-  } else {
-    message(ctx, "\nerror:  unsupported extra-field compression type (%u)--skipping\n", method);
-    return RC_ERROR;
   }
   uint32_t crc = crc32_update(0, out, size);
   if (crc != expected) {
@@ -195,8 +192,23 @@ int apply_one_block(EngineContext& ctx, const std::string& path, const uint8_t* 
   uint32_t sd_size = read32(d);
   if (sd_size == 0) return 0;
   if (size <= 11) return RC_BLOCK_TRUNCATED;
+  const uint16_t method = read16(d + 5);
+  if (method != 0 && method != 8) {
+    message(ctx, "\nerror:  unsupported extra-field compression type (%u)--skipping\n", method);
+    return RC_ERROR;
+  }
+  // The size is the archive's claim: no more is allocated than the block's
+  // bytes can expand to.
+  if (sd_size > block_expansion_limit(method, size - 11)) {
+    message(ctx, "\n  error:  %s%s\n", "invalid compressed data to ", "inflate_installer");
+    return RC_ERROR;
+  }
   std::unique_ptr<uint8_t[]> sd(new (std::nothrow) uint8_t[sd_size]);
-  if (!sd) return RC_NO_MEMORY_BLOCK;
+  if (!sd) {
+    message(ctx, "\nerror:  not enough memory for the security descriptor of %s (%lu bytes)\n",
+            display_form(path.c_str()).c_str(), static_cast<unsigned long>(sd_size));
+    return RC_NO_MEMORY_BLOCK;
+  }
   int r = expand_descriptor(ctx, d + 5, size - 5, sd.get(), sd_size);
   if (r != 0) return r;
   if (!apply) return 0;
@@ -240,6 +252,13 @@ int apply_security_blocks(EngineContext& ctx, const char* path, const uint8_t* e
     length -= size;
   }
   return 0;
+}
+
+void report_truncated_security(EngineContext& ctx, const char* path) {
+  if (ctx.quiet_level != 0) message(ctx, "%-22s ", display_form(path).c_str());
+  int first_length = ctx.extra_field_length >= 4 ? read16(ctx.extra_field + 2) : 0;
+  message(ctx, " compressed WinNT security data missing (%d bytes)%s", first_length - 10,
+          ctx.quiet_level != 0 ? "\n" : "");
 }
 
 void report_deferred_security(EngineContext& ctx) {
