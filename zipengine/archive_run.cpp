@@ -167,7 +167,7 @@ int process_archive(EngineContext& ctx, const char* name, int last_chance) {
   platform::Error err = fs.status(name, st);
   bool is_directory = err == platform::Error::none && st.kind == platform::FileKind::directory;
   bool missing = err != platform::Error::none || st.kind == platform::FileKind::missing;
-  if (missing || is_directory) {
+  auto not_an_archive = [&](bool is_directory) {
     if (last_chance && ctx.quiet_level < 3) {
       if (ctx.no_end_record_seen)
         message(ctx, "%s:  cannot find zipfile directory in %s,\n        %sand cannot find %s, period.\n",
@@ -178,10 +178,19 @@ int process_archive(EngineContext& ctx, const char* name, int last_chance) {
                 display_form(ctx.archive_path).c_str(), display_form(name).c_str());
     }
     return is_directory ? RC_IS_DIRECTORY : RC_NO_ARCHIVE;
-  }
+  };
+  if (missing || is_directory) return not_an_archive(is_directory);
   bool executable = platform::executable_mark().is_marked_executable(name);
 
-  if (fs.open_read(name, *ctx.archive_file) != platform::Error::none) {
+  // Only a regular file is read: a pipe or a device (a link to one
+  // included) is refused without being waited for.
+  platform::Error opened = fs.open_read(name, *ctx.archive_file);
+  if (opened == platform::Error::is_directory) return not_an_archive(true);
+  if (opened == platform::Error::not_regular_file) {
+    message(ctx, "error:  cannot open zipfile [ %s ]: not a regular file\n", display_form(name).c_str());
+    return RC_NO_ARCHIVE;
+  }
+  if (opened != platform::Error::none) {
     message(ctx, "error:  cannot open zipfile [ %s ]\n", display_form(name).c_str());
     return RC_NO_ARCHIVE;
   }

@@ -13,6 +13,7 @@ const char* error_text(Error e) {
     case Error::already_exists: return "already exists";
     case Error::not_empty: return "directory not empty";
     case Error::is_directory: return "is a directory";
+    case Error::not_regular_file: return "not a regular file";
     case Error::not_directory: return "not a directory";
     case Error::disk_full: return "disk full";
     case Error::name_too_long: return "name too long";

@@ -140,7 +140,8 @@ class PosixFileSystem final : public FileSystem {
   // ---- Open files.
 
   Error open_read(const std::string& path, File& out) override {
-    return open_with(path, O_RDONLY, out);
+    // Without O_NONBLOCK a FIFO would hold the open until a writer came.
+    return open_with(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, out, true);
   }
   Error open_read_write(const std::string& path, File& out) override {
     return open_with(path, O_RDWR, out);
@@ -539,18 +540,34 @@ class PosixFileSystem final : public FileSystem {
   int last_system_error() override { return last_errno; }
 
  private:
-  Error open_with(const std::string& path, int flags, File& out) {
+  // `regular_only`: anything but a regular file (a pipe, device or socket)
+  // is closed again and reported as not_regular_file.
+  Error open_with(const std::string& path, int flags, File& out, bool regular_only = false) {
     out.close();
     int fd = retry_on_eintr([&] { return ::open(path.c_str(), flags | O_CLOEXEC, 0666); });
     if (fd < 0) return fail();
     // Windows cannot open a directory as a file; say so the same way here
     // instead of failing later on the first read.
     struct stat st;
-    if (retry_on_eintr([&] { return ::fstat(fd, &st); }) == 0 && S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      errno = EISDIR;
-      return fail();
+    if (retry_on_eintr([&] { return ::fstat(fd, &st); }) != 0) {
+      if (regular_only) {
+        Error e = fail();
+        ::close(fd);
+        return e;
+      }
+    } else {
+      if (S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        errno = EISDIR;
+        return fail();
+      }
+      if (regular_only && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        last_errno = ENXIO;
+        return Error::not_regular_file;
+      }
     }
+    if (flags & O_NONBLOCK) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     out = File(*this, fd);
     return Error::none;
   }

@@ -92,7 +92,16 @@ class Win32FileSystem final : public FileSystem {
   // ---- Open files.
 
   Error open_read(const std::string& path, File& out) override {
-    return open_with(path, GENERIC_READ, OPEN_EXISTING, out);
+    Error e = open_with(path, GENERIC_READ, OPEN_EXISTING, out);
+    if (e != Error::none) return e;
+    // Consoles, serial ports and pipes open like files; only a disk file is
+    // one to read as such.
+    if (GetFileType(to_handle(out.native_handle())) != FILE_TYPE_DISK) {
+      out.close();
+      last_error = ERROR_BAD_FILE_TYPE;
+      return Error::not_regular_file;
+    }
+    return Error::none;
   }
   Error open_read_write(const std::string& path, File& out) override {
     return open_with(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, out);

@@ -78,6 +78,7 @@ inline int default_system_code(platform::Error e) {
     case Error::already_exists: return 183;    // ERROR_ALREADY_EXISTS
     case Error::not_empty: return 145;         // ERROR_DIR_NOT_EMPTY
     case Error::is_directory: return 5;        // Windows says access denied
+    case Error::not_regular_file: return 222;  // ERROR_BAD_FILE_TYPE
     case Error::not_directory: return 267;     // ERROR_DIRECTORY
     case Error::disk_full: return 112;         // ERROR_DISK_FULL
     case Error::name_too_long: return 206;     // ERROR_FILENAME_EXCED_RANGE

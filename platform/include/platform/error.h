@@ -16,6 +16,7 @@ enum class Error {
   already_exists,     // EEXIST; ERROR_FILE_EXISTS, ERROR_ALREADY_EXISTS
   not_empty,          // ENOTEMPTY; ERROR_DIR_NOT_EMPTY
   is_directory,       // EISDIR
+  not_regular_file,   // a pipe, device or socket where a regular file was to be read
   not_directory,      // ENOTDIR; ERROR_DIRECTORY
   disk_full,          // ENOSPC, EFBIG; ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL
   name_too_long,      // ENAMETOOLONG; ERROR_FILENAME_EXCED_RANGE

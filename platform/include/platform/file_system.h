@@ -82,7 +82,10 @@ class FileSystem {
   // ---- Opening files. On success `out` holds the open file (any file it
   // held before is closed first); on failure `out` is left closed.
 
-  // Opens an existing file for reading (others may read and write it).
+  // Opens an existing regular file for reading (others may read and write
+  // it), following links. A directory gives is_directory; a pipe, device or
+  // socket gives not_regular_file, decided on what was opened and without
+  // waiting for a writer or a device.
   virtual Error open_read(const std::string& path, File& out) = 0;
   // Opens an existing file for reading and writing without truncating it
   // (C "r+"; fails when the file is missing or cannot be written).
