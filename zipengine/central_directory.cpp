@@ -97,9 +97,12 @@ int read_name(EngineContext& ctx, uint32_t n, bool central) {
   }
   if (read_block(ctx, name, n) != n) {
     name[0] = 0;
+    ctx.stored_name_length = 0;
     return RC_EARLY_EOF;
   }
   name[n] = 0;
+  std::memcpy(ctx.stored_name, name, n + 1);
+  ctx.stored_name_length = n;
   // A NUL inside the stored name would hide the rest of it from every later
   // step; the name ends there, as it would for any C text.
   if (stored_in_oem(*ctx.info, central)) convert_from_oem(name, NAME_BUFFER_SIZE);
@@ -132,7 +135,8 @@ int read_extra(EngineContext& ctx, uint32_t n) {
   ctx.extra_field = static_cast<uint8_t*>(std::malloc(n));
   if (!ctx.extra_field) {
     message(ctx, "warning:  extra field too long (%d).  Ignoring...\n", static_cast<int>(n));
-    return skip_archive_bytes(ctx, n);
+    int r = skip_archive_bytes(ctx, n);
+    return r ? r : RC_WARNING;
   }
   if (read_block(ctx, ctx.extra_field, n) != n) {
     std::free(ctx.extra_field);
@@ -179,6 +183,7 @@ int read_entry_field(EngineContext& ctx, uint32_t n, entry_field what) {
     case entry_field::local_name:
       if (n == 0) {
         ctx.output_name[0] = 0;
+        ctx.stored_name_length = 0;
         return RC_OK;
       }
       return read_name(ctx, n, what == entry_field::central_name);

@@ -39,7 +39,7 @@ int read_central_entry(EngineContext& ctx);
 int read_local_header(EngineContext& ctx);
 
 // Reads or skips a field of n bytes. 0, 1 (name truncated, comment cut
-// short), 3 (seek failure) or 51 (short read).
+// short, extra field too long to hold), 3 (seek failure) or 51 (short read).
 int read_entry_field(EngineContext& ctx, uint32_t n, entry_field what);
 
 // True when a name or comment of this entry is stored in the OEM code page

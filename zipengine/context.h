@@ -97,6 +97,11 @@ struct entry_info {
   uint8_t volume_label = 0;
   uint8_t high_attributes = 0;  // external attributes use the high 16 bits
   uint8_t utf8 = 0;             // flag bit 11: name and comment are UTF-8, not OEM
+  // What the local header must repeat (it is refused otherwise).
+  uint16_t method = 0;
+  uint16_t stored_name_length = 0;       // the name length field
+  char stored_name[NAME_BUFFER_SIZE] = {};  // the name's bytes as stored (at most 259)
+  uint32_t ordinal = 0;                  // place in the central directory, from 0
 };
 
 // State of the wildcard expansion of the archive path (archive_names.h).
@@ -182,6 +187,10 @@ struct EngineContext {
   char* archive_name = nullptr;      // NAME_BUFFER_SIZE bytes, the caller's path copied
   const char* current_archive = "";  // name of the archive being processed
   char output_name[NAME_BUFFER_SIZE] = {};  // the current entry's name / output name
+  // The last name read, as stored (before any code-page or case change; at
+  // most 259 bytes, NULs included), for comparing local and central names.
+  char stored_name[NAME_BUFFER_SIZE] = {};
+  uint32_t stored_name_length = 0;
   std::unique_ptr<archive_name_expansion> expansion;
 
   // ---- Headers ----

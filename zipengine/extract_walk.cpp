@@ -7,10 +7,12 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "archive_run.h"
 #include "central_directory.h"
+#include "entry_extents.h"
 #include "entry_extract.h"
 #include "file_metadata.h"
 #include "input.h"
@@ -39,6 +41,9 @@ struct walk_state {
   bool no_end_signature = false;
   int64_t preceding_aside = 0;  // a preceding-bytes count set aside by re-compensation
   bool preceding_set_aside = false;
+  uint32_t directory_index = 0;  // central entries read, for their ordinal
+  entry_extents extents;         // where every entry's local header lies
+  std::unordered_set<std::string> written;  // output names given to files of this archive
 };
 
 std::string shown_name(const EngineContext& ctx) { return display_form(ctx.output_name); }
@@ -97,6 +102,9 @@ int store_entry_info(EngineContext& ctx) {
   }
   map_attributes(ctx);
   info.local_header_offset = c.local_header_offset;
+  info.method = c.method;
+  info.stored_name_length = c.name_length;
+  std::memcpy(info.stored_name, ctx.stored_name, ctx.stored_name_length + 1);
   return 1;
 }
 
@@ -144,6 +152,7 @@ int read_entry_block(EngineContext& ctx, walk_state& w, bool* stop) {
       *stop = true;
       return count;
     }
+    raise(w.result, r);
     r = read_entry_field(ctx, ctx.central.comment_length, entry_field::skip);
     if (r > RC_WARNING) {
       message(ctx, "%s:  bad file comment length\n", shown_name(ctx).c_str());
@@ -175,6 +184,7 @@ int read_entry_block(EngineContext& ctx, walk_state& w, bool* stop) {
         }
       }
     }
+    ctx.info->ordinal = w.directory_index++;
     if (selected) {
       if (store_entry_info(ctx))
         ++count;
@@ -221,6 +231,18 @@ bool target_allows(EngineContext& ctx, walk_state& w) {
       else if (r != MAPNAME_DIRECTORY_DONE && r > RC_ERROR)
         raise(w.result, RC_ERROR);
       return false;
+    }
+
+    // Two entries of one archive never write the same file: the later one
+    // would silently replace what the first put there. (With junk paths the
+    // caller asked for names to meet; the overwrite rules then decide.)
+    if (!renamed && !ctx.junk_paths) {
+      if (!w.written.insert(ctx.output_name).second) {
+        message(ctx, "file #%u:  %s:  an earlier entry has the same name\n", w.entry_number,
+                shown_name(ctx).c_str());
+        raise(w.result, RC_ERROR);
+        return false;
+      }
     }
 
     // Overwriting always, with neither update nor freshen, extracts whatever
@@ -277,6 +299,37 @@ int local_signature_here(EngineContext& ctx) {
   uint8_t sig[4];
   if (read_block(ctx, sig, 4) != 4) return -1;
   return signature_is(sig, SIG_LOCAL) ? 1 : 0;
+}
+
+// The local header just read (with its name and extra field) against the
+// central entry that led to it: the same name, method and sizes, and bytes
+// that no other entry uses. False, with a message and an error result, when
+// the entry is refused.
+bool local_header_agrees(EngineContext& ctx, walk_state& w, const entry_info& info, uint32_t n,
+                         bool sizes_differ) {
+  const local_header& l = ctx.local;
+  const int64_t offset = info.local_header_offset;
+  const int64_t end = offset + 4 + LOCAL_HEADER_SIZE + l.name_length + l.extra_length + int64_t{l.compressed_size};
+  const char* fault = nullptr;
+  switch (check_extent(w.extents, offset, info.ordinal, end, ctx.preceding_bytes)) {
+    case extent_fault::shared_header: fault = "local header belongs to an earlier entry"; break;
+    case extent_fault::overlaps_next: fault = "data overlaps the next entry"; break;
+    case extent_fault::overlaps_directory: fault = "data overlaps the central directory"; break;
+    case extent_fault::none: break;
+  }
+  if (!fault) {
+    if (l.name_length != info.stored_name_length ||
+        std::memcmp(ctx.stored_name, info.stored_name, ctx.stored_name_length) != 0)
+      fault = "local header and central directory differ (name)";
+    else if (l.method != info.method)
+      fault = "local header and central directory differ (method)";
+    else if (sizes_differ)
+      fault = "local header and central directory differ (sizes)";
+  }
+  if (!fault) return true;
+  message(ctx, "file #%u:  %s:  %s\n", n, shown_name(ctx).c_str(), fault);
+  raise(w.result, RC_ERROR);
+  return false;
 }
 
 enum class visit { next, stop };
@@ -361,22 +414,32 @@ visit visit_entry(EngineContext& ctx, walk_state& w, entry_info& info) {
     raise(w.result, RC_EARLY_EOF);
     return visit::next;
   }
+  // Without a data descriptor the local header states the sizes itself;
+  // they must be the directory's (the data is read by the local header's).
+  const bool sizes_differ = !(ctx.local.flags & 8) && (ctx.local.compressed_size != info.compressed_size ||
+                                                       ctx.local.uncompressed_size != info.uncompressed_size);
   if (ctx.local.flags & 8) {
     ctx.local.crc32 = info.crc32;
     ctx.local.compressed_size = info.compressed_size;
     ctx.local.uncompressed_size = info.uncompressed_size;
   }
+  // A name or extra field that runs past the end of the file ends the
+  // entry with the reader's result; the walk goes on with the next one.
   int r = read_entry_field(ctx, ctx.local.name_length, entry_field::local_name);
   if (r > RC_WARNING) {
     message(ctx, "%s:  bad filename length (%s)\n", shown_name(ctx).c_str(), "local");
+    raise(w.result, r);
     return visit::next;
   }
   raise(w.result, r);
   r = read_entry_field(ctx, ctx.local.extra_length, entry_field::extra);
   if (r > RC_WARNING) {
     message(ctx, "%s:  bad extra field length (%s)\n", shown_name(ctx).c_str(), "local");
+    raise(w.result, r);
     return visit::next;
   }
+  raise(w.result, r);
+  if (!local_header_agrees(ctx, w, info, n, sizes_differ)) return visit::next;
 
   // From here the byte reader stops at the end of the entry's data.
   ctx.remaining_compressed = ctx.local.compressed_size;
@@ -473,6 +536,7 @@ int extract_or_test_entries(EngineContext& ctx) {
     w.have_match_flags = false;
   }
   ctx.decoder.new_archive = true;
+  if (int r = map_entry_extents(ctx, w.extents)) return r;
 
   bool stop = false;
   while (!stop) {
