@@ -425,7 +425,12 @@ int mapname(EngineContext& ctx, int renamed) {
       if (!std::isdigit(static_cast<unsigned char>(component[k]))) digits = false;
     if (digits) component.resize(static_cast<size_t>(semicolon));
   }
-  if (component.empty()) {
+  // Windows drops trailing dots and blanks from a name and reads a
+  // backslash as a separator: a last part that holds nothing else ("."
+  // above all, or nothing after a backslash) names a directory, not a file.
+  const size_t backslash = component.rfind('\\');
+  const size_t own = backslash == std::string::npos ? 0 : backslash + 1;
+  if (component.find_first_not_of(". ", own) == std::string::npos) {
     message(ctx, "mapname:  conversion of %s failed\n", display_form(name.c_str()).c_str());
     release_builders(ps);
     return RC_SEVERE;

@@ -55,6 +55,24 @@ TEST_F(Traversal, JunkPathsLookOnlyAtWhatIsUsed) {
   EXPECT_EQ(map("a/.."), 3);
 }
 
+// Windows drops trailing dots and blanks and splits at backslashes: a file
+// name with nothing left after that would name its directory (or the
+// target itself), so it is refused.
+TEST_F(Traversal, FileNamesThatNameTheirDirectoryAreRefused) {
+  for (const char* name : {".", "a/.", "a/. ", " ", "a/  ", "x\\", "a/b\\.", "a/b\\ . "}) {
+    messages_.all.clear();
+    EXPECT_EQ(map(name), 3) << name;
+    EXPECT_NE(messages_.all.find("mapname:  conversion of "), std::string::npos) << name;
+  }
+  ctx_.junk_paths = 1;
+  EXPECT_EQ(map("deep/er/."), 3);
+  ctx_.junk_paths = 0;
+  EXPECT_EQ(map("a\\b"), 0);
+  EXPECT_EQ(std::string(ctx_.output_name), inner_ + "/a\\b");
+  EXPECT_EQ(map("a/.b"), 0);
+  EXPECT_EQ(map("a/b."), 0);
+}
+
 TEST_F(Traversal, DotsInsideNamesAreFine) {
   EXPECT_EQ(map("a..b/..c/d.."), 0);
   EXPECT_EQ(std::string(ctx_.output_name), inner_ + "/a..b/..c/d..");
