@@ -101,7 +101,6 @@ struct entry_info {
   uint16_t method = 0;
   uint16_t stored_name_length = 0;       // the name length field
   char stored_name[NAME_BUFFER_SIZE] = {};  // the name's bytes as stored (at most 259)
-  uint32_t ordinal = 0;                  // place in the central directory, from 0
 };
 
 // State of the wildcard expansion of the archive path (archive_names.h).

@@ -1,10 +1,11 @@
 // Portable. Where the entries of an archive lie. One pass over the central
 // directory, before any entry is visited, notes every local header offset;
-// an entry is then refused when its local header was claimed by an earlier
-// entry, or when its header, name, extra field and data reach past the next
-// local header or into the central directory. Entries that pass occupy
-// disjoint bytes of the archive, so no compressed byte is decoded twice,
-// however the directory points ("overlapped" or "quoted" zip bombs).
+// an entry is then refused when its local header was claimed by an entry
+// visited before it, or when its header, name, extra field and data reach
+// past the next local header or into the central directory. Entries that
+// pass occupy disjoint bytes of the archive, so no compressed byte is
+// decoded twice, however the directory points ("overlapped" or "quoted"
+// zip bombs). The map costs 8 bytes an entry.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +14,9 @@
 struct EngineContext;
 
 struct entry_extents {
-  struct header {
-    int64_t offset;    // archive offset of a local header, as the directory gives it
-    uint32_t ordinal;  // the claiming entry's place in the directory, from 0
-  };
-  std::vector<header> headers;  // sorted by offset, then ordinal
+  std::vector<int64_t> offsets;  // archive offsets of local headers as the directory gives them, sorted
+  std::vector<int64_t> shared;   // offsets named by more than one entry, sorted
+  std::vector<int64_t> claimed;  // shared offsets an entry has been visited at
   // Physical file offsets of the central directory's first byte and of the
   // first byte after its last entry.
   int64_t directory_start = 0;
@@ -31,14 +30,13 @@ int map_entry_extents(EngineContext& ctx, entry_extents& map);
 
 enum class extent_fault {
   none,
-  shared_header,       // an earlier entry of the directory has this local header
+  shared_header,       // an entry visited earlier has this local header
   overlaps_next,       // the entry runs past the next local header
   overlaps_directory,  // the entry reaches into the central directory
 };
 
-// Checks the entry with directory place `ordinal` whose local header is at
-// archive offset `offset` and whose bytes (header, name, extra field, data)
-// end before archive offset `end`; `preceding` is the count of bytes in
-// front of the archive used to reach it.
-extent_fault check_extent(const entry_extents& map, int64_t offset, uint32_t ordinal, int64_t end,
-                          int64_t preceding);
+// Checks the entry whose local header is at archive offset `offset` and
+// whose bytes (header, name, extra field, data) end before archive offset
+// `end`; `preceding` is the count of bytes in front of the archive used to
+// reach it. The first entry visited at a shared offset claims it.
+extent_fault check_extent(entry_extents& map, int64_t offset, int64_t end, int64_t preceding);

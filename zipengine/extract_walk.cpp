@@ -7,7 +7,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "archive_run.h"
@@ -21,6 +20,7 @@
 #include "name_match.h"
 #include "output.h"
 #include "traditional_crypt.h"
+#include "written_names.h"
 
 namespace {
 
@@ -41,9 +41,8 @@ struct walk_state {
   bool no_end_signature = false;
   int64_t preceding_aside = 0;  // a preceding-bytes count set aside by re-compensation
   bool preceding_set_aside = false;
-  uint32_t directory_index = 0;  // central entries read, for their ordinal
   entry_extents extents;         // where every entry's local header lies
-  std::unordered_set<std::string> written;  // output names given to files of this archive
+  written_names written;         // output names given to files of this archive
 };
 
 std::string shown_name(const EngineContext& ctx) { return display_form(ctx.output_name); }
@@ -184,7 +183,6 @@ int read_entry_block(EngineContext& ctx, walk_state& w, bool* stop) {
         }
       }
     }
-    ctx.info->ordinal = w.directory_index++;
     if (selected) {
       if (store_entry_info(ctx))
         ++count;
@@ -237,7 +235,7 @@ bool target_allows(EngineContext& ctx, walk_state& w) {
     // would silently replace what the first put there. (With junk paths the
     // caller asked for names to meet; the overwrite rules then decide.)
     if (!renamed && !ctx.junk_paths) {
-      if (!w.written.insert(ctx.output_name).second) {
+      if (!w.written.insert(ctx.output_name)) {
         message(ctx, "file #%u:  %s:  an earlier entry has the same name\n", w.entry_number,
                 shown_name(ctx).c_str());
         raise(w.result, RC_ERROR);
@@ -311,7 +309,7 @@ bool local_header_agrees(EngineContext& ctx, walk_state& w, const entry_info& in
   const int64_t offset = info.local_header_offset;
   const int64_t end = offset + 4 + LOCAL_HEADER_SIZE + l.name_length + l.extra_length + int64_t{l.compressed_size};
   const char* fault = nullptr;
-  switch (check_extent(w.extents, offset, info.ordinal, end, ctx.preceding_bytes)) {
+  switch (check_extent(w.extents, offset, end, ctx.preceding_bytes)) {
     case extent_fault::shared_header: fault = "local header belongs to an earlier entry"; break;
     case extent_fault::overlaps_next: fault = "data overlaps the next entry"; break;
     case extent_fault::overlaps_directory: fault = "data overlaps the central directory"; break;
@@ -537,6 +535,7 @@ int extract_or_test_entries(EngineContext& ctx) {
   }
   ctx.decoder.new_archive = true;
   if (int r = map_entry_extents(ctx, w.extents)) return r;
+  if (!ctx.test_only && !ctx.data_to_print) w.written.reserve(w.extents.offsets.size());
 
   bool stop = false;
   while (!stop) {

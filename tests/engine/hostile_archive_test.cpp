@@ -14,6 +14,7 @@
 #include "decoders/deflate_writer.h"
 #include "engine_harness.h"
 #include "platform/file_system.h"
+#include "written_names.h"
 
 using namespace engine_test;
 
@@ -348,6 +349,15 @@ TEST_F(HostileArchive, ANameGivenTwiceIsWrittenOnce) {
   j.run(archive);
   EXPECT_EQ(j.result, RC_OK) << j.record.text;
   EXPECT_EQ(read_file(target + "/n.txt"), "from b");
+}
+
+// The store behind the rule keeps most names sorted and merges new ones in
+// by the hundred: across many merges every name is told from every other.
+TEST(WrittenNames, EveryNameIsFoundAgainAcrossMerges) {
+  written_names names;
+  for (int i = 0; i < 3000; ++i) ASSERT_TRUE(names.insert(("dir/file" + std::to_string(i * 7919 % 3001)).c_str())) << i;
+  for (int i = 0; i < 3000; ++i) ASSERT_FALSE(names.insert(("dir/file" + std::to_string(i * 7919 % 3001)).c_str())) << i;
+  EXPECT_TRUE(names.insert("dir/file3000x"));
 }
 
 }  // namespace
