@@ -53,6 +53,49 @@ uint8_t* conversion_buffer(EngineContext& ctx) {
   return ctx.output.buffer.get();
 }
 
+}  // namespace
+
+int open_output_file(EngineContext& ctx) {
+  auto& fs = platform::file_system();
+  output_state& out = ctx.output;
+  out.opened = false;
+  const std::string name(ctx.output_name);
+  // Creating exclusively costs one call for a new file and never follows a
+  // link that may stand at the name.
+  platform::Error e = fs.create_exclusive(name, out.file);
+  if (e == platform::Error::already_exists) {
+    platform::FileStatus st;
+    if (fs.status(name, st) == platform::Error::none && st.kind == platform::FileKind::file &&
+        (st.attributes & platform::FILE_ATTR_READONLY))
+      fs.set_attributes(name, st.attributes & 0x27 & ~platform::FILE_ATTR_READONLY);
+    if (fs.delete_file(name) != platform::Error::none) {
+      message(ctx, "error:  cannot delete old %s\n", display_form(ctx.output_name).c_str());
+      return 1;
+    }
+    e = fs.create_exclusive(name, out.file);
+  }
+  if (e != platform::Error::none) {
+    message(ctx, "error:  cannot create %s\n", display_form(ctx.output_name).c_str());
+    return 1;
+  }
+  out.opened = true;
+  return 0;
+}
+
+uint32_t stream_write(EngineContext& ctx, const uint8_t* data, uint32_t length) {
+  output_state& out = ctx.output;
+  if (!out.file.is_open()) {
+    if (!ctx.data_to_print) return 0;
+    message_bytes(ctx, data, length);
+    return length;
+  }
+  platform::IoResult r = out.file.write(data, length);
+  if (r.value < 0) return 0;
+  return static_cast<uint32_t>(r.value);
+}
+
+namespace {
+
 // Takes a block that lies within the entry's declared size.
 int take_block(EngineContext& ctx, const uint8_t* block, uint32_t length) {
   output_state& out = ctx.output;
@@ -104,47 +147,7 @@ int take_block(EngineContext& ctx, const uint8_t* block, uint32_t length) {
   return deliver(ctx, buffer, static_cast<uint32_t>(q - buffer));
 }
 
-
 }  // namespace
-
-int open_output_file(EngineContext& ctx) {
-  auto& fs = platform::file_system();
-  output_state& out = ctx.output;
-  out.opened = false;
-  const std::string name(ctx.output_name);
-  // Creating exclusively costs one call for a new file and never follows a
-  // link that may stand at the name.
-  platform::Error e = fs.create_exclusive(name, out.file);
-  if (e == platform::Error::already_exists) {
-    platform::FileStatus st;
-    if (fs.status(name, st) == platform::Error::none && st.kind == platform::FileKind::file &&
-        (st.attributes & platform::FILE_ATTR_READONLY))
-      fs.set_attributes(name, st.attributes & 0x27 & ~platform::FILE_ATTR_READONLY);
-    if (fs.delete_file(name) != platform::Error::none) {
-      message(ctx, "error:  cannot delete old %s\n", display_form(ctx.output_name).c_str());
-      return 1;
-    }
-    e = fs.create_exclusive(name, out.file);
-  }
-  if (e != platform::Error::none) {
-    message(ctx, "error:  cannot create %s\n", display_form(ctx.output_name).c_str());
-    return 1;
-  }
-  out.opened = true;
-  return 0;
-}
-
-uint32_t stream_write(EngineContext& ctx, const uint8_t* data, uint32_t length) {
-  output_state& out = ctx.output;
-  if (!out.file.is_open()) {
-    if (!ctx.data_to_print) return 0;
-    message_bytes(ctx, data, length);
-    return length;
-  }
-  platform::IoResult r = out.file.write(data, length);
-  if (r.value < 0) return 0;
-  return static_cast<uint32_t>(r.value);
-}
 
 int flush_output(EngineContext& ctx, const uint8_t* block, uint32_t length) {
   output_state& out = ctx.output;
