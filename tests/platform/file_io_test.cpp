@@ -132,6 +132,9 @@ TEST(FileIo, OpenFailuresAreNamed) {
   EXPECT_EQ(fs.create(dir / "no" + fs.path_separator() + "such", f), Error::not_found);
   EXPECT_EQ(fs.open_read(dir.path(), f), Error::is_directory);
   EXPECT_FALSE(f.is_open());
+  // A device opens like a file but is none: open_read refuses it.
+  EXPECT_EQ(fs.open_read(fs.path_separator() == '\\' ? "NUL" : "/dev/null", f), Error::not_regular_file);
+  EXPECT_FALSE(f.is_open());
   // A closed File refuses work instead of touching a stale handle.
   char c;
   EXPECT_EQ(f.read(&c, 1).error, Error::io);
