@@ -425,17 +425,27 @@ int mapname(EngineContext& ctx, int renamed) {
       if (!std::isdigit(static_cast<unsigned char>(component[k]))) digits = false;
     if (digits) component.resize(static_cast<size_t>(semicolon));
   }
-  // Windows drops trailing dots and blanks from a name and reads a
-  // backslash as a separator: a last part that holds nothing else ("."
-  // above all, or nothing after a backslash) names a directory, not a file.
-  const size_t backslash = component.rfind('\\');
-  const size_t own = backslash == std::string::npos ? 0 : backslash + 1;
-  if (component.find_first_not_of(". ", own) == std::string::npos) {
+  if (component.empty()) {
     message(ctx, "mapname:  conversion of %s failed\n", display_form(name.c_str()).c_str());
     release_builders(ps);
     return RC_SEVERE;
   }
   int kept = checkdir(ctx, component.data(), PATH_ADD_NAME);
   checkdir(ctx, ctx.output_name, PATH_FINISH);
+  // Windows drops trailing dots and blanks from a name and reads a
+  // backslash as a separator: a last part that holds nothing else ("."
+  // above all, nothing after a backslash, or a name the length rule cut
+  // down to blanks) names a directory, not a file.
+  const char* last = ctx.output_name;
+  for (const char* p = ctx.output_name; *p; ++p) {
+    if (cp.is_lead_byte(static_cast<unsigned char>(*p)) && p[1])
+      ++p;  // a trail byte is never a separator
+    else if (is_separator(*p))
+      last = p + 1;
+  }
+  if (last[std::strspn(last, ". ")] == '\0') {
+    message(ctx, "mapname:  conversion of %s failed\n", display_form(name.c_str()).c_str());
+    return RC_SEVERE;
+  }
   return kept;
 }

@@ -137,6 +137,13 @@ TEST_F(PosixHostilePaths, TargetTooLongForTheNameBufferIsRefusedBeforeAnythingIs
   EXPECT_EQ(run.extract(archive_, target), RC_ERROR) << run.text;
   EXPECT_EQ(read_file(target + "/h"), "new\n");
   EXPECT_NE(run.text.find("checkdir error:  path too long: " + target + "/sub\n"), std::string::npos) << run.text;
+
+  // A name that the length rule cuts down to a blank would name the target
+  // itself on Windows: refused.
+  set_target_root_text(target);
+  set_name(" tail");
+  EXPECT_EQ(mapname(ctx_, 0), RC_SEVERE);
+  EXPECT_NE(messages_.all.find("mapname:  conversion of  tail failed\n"), std::string::npos) << messages_.all;
 }
 
 TEST_F(PosixHostilePaths, FreshenIntoAMissingTargetWritesNowhere) {
