@@ -24,7 +24,24 @@ inline constexpr const char* kLockedInJreSequence =
 inline constexpr const char* kHelperLoadFailed = "RidOvavu: Error loading ridovavu.dll";
 inline constexpr const char* kHelperPathFailed = "RidOvavu: Error setting library path";
 inline constexpr const char* kHelperFunctionMissing = "Error finding function in ridovavu.dll";
-// Not one of the installer's own failures: a damaged record must not wipe a disk.
+// Not the installer's own failures: a damaged or hostile record must not
+// turn the removal against anything but the product. Each stops the run
+// before anything is removed.
 inline constexpr const char* kUnsafeInstallDir =
-    "Installation directory is a root or home directory, nothing was removed";
+    "Installation directory is a root, home or system directory, nothing was removed";
+inline constexpr const char* kInstallDirRelative = "Installation directory is not an absolute path, nothing was removed";
+inline constexpr const char* kInstallDirParentStep =
+    "Installation directory contains a \"..\" step, nothing was removed";
+inline constexpr const char* kInstallDirIsLink = "Installation directory is a link, nothing was removed";
+inline constexpr const char* kInstallDirNotDirectory = "Installation directory is not a directory, nothing was removed";
+inline constexpr const char* kInstallDirUnreadable = "Installation directory cannot be opened, nothing was removed";
+inline constexpr const char* kStartMenuFolderInvalid =
+    "Start-menu folder is not a name below the programs folder, nothing was removed";
+inline constexpr const char* kStartMenuProgramsRelative =
+    "Start-menu programs folder is not an absolute path, nothing was removed";
+inline constexpr const char* kUnsafeStartMenuFolder =
+    "Start-menu folder is a root, home or system directory, nothing was removed";
+inline constexpr const char* kStartMenuIsLink = "Start-menu folder is a link, nothing was removed";
+inline constexpr const char* kStartMenuUnreadable =
+    "Start-menu folder cannot be opened as a directory, nothing was removed";
 }  // namespace messages

@@ -1,10 +1,7 @@
 // Removal of the installation directory tree, with the progress it drives.
 #include "file_tree.h"
 
-#include <algorithm>
-
-#include "platform/clock.h"
-#include "platform/code_page.h"
+#include "platform/directory_tree.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 
@@ -13,79 +10,7 @@ namespace {
 constexpr int kRemoveAttempts = 20;
 constexpr uint32_t kSharingViolationPauseMs = 200;
 
-bool IsDotEntry(const std::u16string& name) { return name == u"." || name == u".."; }
-
-std::u16string Child(const std::u16string& directory, const std::u16string& name) {
-  std::u16string path;
-  path.reserve(directory.size() + 1 + name.size());
-  path += directory;
-  path += static_cast<char16_t>(platform::file_system().path_separator());
-  path += name;
-  return path;
-}
-
-// The top of a tree may itself be a link; below it the listing says so.
-bool IsLink(const std::u16string& path) {
-  std::string ansi;
-  if (platform::code_page().from_utf16(path, platform::CodePageId::ansi, ansi) != platform::Error::none)
-    return false;
-  platform::FileStatus status;
-  return platform::file_system().status(ansi, status) == platform::Error::none &&
-         status.kind == platform::FileKind::symlink;
-}
-
-void ClearReadOnly(const std::u16string& path, uint32_t attributes) {
-  if (attributes & platform::FILE_ATTR_READONLY)
-    platform::file_system().set_attributes_w(path, attributes & ~platform::FILE_ATTR_READONLY);
-}
-
-int CountBelow(const std::u16string& directory) {
-  std::vector<platform::WideDirectoryEntry> entries;
-  if (platform::file_system().list_directory_w(directory, entries) != platform::Error::none) return 1;
-  int count = 0;
-  for (const platform::WideDirectoryEntry& entry : entries) {
-    if (IsDotEntry(entry.name)) continue;
-    if (!entry.is_symlink && (entry.attributes & platform::FILE_ATTR_DIRECTORY))
-      count += CountBelow(Child(directory, entry.name));
-    else
-      ++count;
-  }
-  return count;
-}
-
-// The read-only attribute of `directory` has been cleared already.
-void DeleteBelow(const std::u16string& directory, RemovalContext& context) {
-  platform::FileSystem& fs = platform::file_system();
-
-  std::vector<platform::WideDirectoryEntry> entries;
-  if (fs.list_directory_w(directory, entries) != platform::Error::none) {
-    RemovePath(directory, PathKind::file, context);
-    return;
-  }
-  for (const platform::WideDirectoryEntry& entry : entries) {
-    if (IsDotEntry(entry.name)) continue;
-    std::u16string path = Child(directory, entry.name);
-    if (entry.is_symlink) {
-      // Attributes of a link would be set on its target: leave them.
-      RemovePath(path, PathKind::link, context);
-      continue;
-    }
-    ClearReadOnly(path, entry.attributes);
-    if (entry.attributes & platform::FILE_ATTR_DIRECTORY)
-      DeleteBelow(path, context);
-    else
-      RemovePath(path, PathKind::file, context);
-  }
-  RemovePath(directory, PathKind::directory, context);
-}
-
 }  // namespace
-
-std::u16string WidePath(const std::string& path) {
-  std::u16string wide;
-  platform::code_page().to_utf16(path, platform::CodePageId::ansi, wide);
-  return wide;
-}
 
 bool IsJvmInUse(const std::string& jvm_path) {
   platform::FileSystem& fs = platform::file_system();
@@ -99,42 +24,30 @@ bool IsJvmInUse(const std::string& jvm_path) {
   return true;
 }
 
-int CountFiles(const std::u16string& directory) {
-  if (directory.empty()) return 0;
-  if (IsLink(directory)) return 1;
-  return CountBelow(directory);
+int CountFiles(const platform::TreeTop& top) { return platform::count_tree_files(top); }
+
+void KeepForLater(RemovalContext& context, const std::string& path) {
+  platform::FileIdentity identity;
+  if (platform::directory_tree().identify_path(path, identity) == platform::Error::none)
+    context.keep.push_back(identity);
 }
 
-bool RemovePath(const std::u16string& path, PathKind kind, RemovalContext& context) {
-  if (std::find(context.keep.begin(), context.keep.end(), path) != context.keep.end()) return false;
-  platform::FileSystem& fs = platform::file_system();
-  for (int attempt = 1; attempt <= kRemoveAttempts; ++attempt) {
-    platform::Error e = kind == PathKind::directory ? fs.remove_directory_w(path) : fs.delete_file_w(path);
-    // Windows removes a directory link or junction as a directory.
-    if (e != platform::Error::none && kind == PathKind::link &&
-        fs.remove_directory_w(path) == platform::Error::none)
-      e = platform::Error::none;
-    if (e == platform::Error::none) {
-      if (context.progress) AdvanceProgress(*context.progress);
-      return true;
-    }
-    if (e == platform::Error::sharing_violation && attempt < kRemoveAttempts)
-      platform::monotonic_clock().sleep_ms(kSharingViolationPauseMs);
-  }
-  return false;
+std::string NotRemovedLine(const platform::LeftPath& left) {
+  std::string why = platform::left_reason_text(left.reason);
+  if (left.error != platform::Error::none) why += std::string(": ") + platform::error_text(left.error);
+  return left.path + " (" + why + ")";
 }
 
-void DeleteTree(const std::u16string& directory, RemovalContext& context) {
-  if (directory.empty()) return;
-  if (IsLink(directory)) {
-    RemovePath(directory, PathKind::link, context);
-    return;
+void DeleteTree(platform::TreeTop& top, RemovalContext& context) {
+  platform::TreeRemovalOptions options;
+  options.file = {kRemoveAttempts, kSharingViolationPauseMs};
+  options.directory = {kRemoveAttempts, kSharingViolationPauseMs};
+  options.keep = context.keep;
+  if (context.progress) {
+    Progress* progress = context.progress;
+    options.removed = [progress](const std::string&, platform::TreeEntryKind) { AdvanceProgress(*progress); };
   }
-  // Cleared first, not last: on POSIX a write-protected directory keeps its
-  // entries, where Windows only protects the directory itself. Below the
-  // top the listing clears each entry before it is entered.
-  uint32_t own = 0;
-  if (platform::file_system().get_attributes_w(directory, own) == platform::Error::none)
-    ClearReadOnly(directory, own);
-  DeleteBelow(directory, context);
+  platform::TreeRemovalReport report = platform::remove_tree(top, options);
+  for (const platform::LeftPath& left : report.left)
+    if (left.reason != platform::LeftReason::kept) context.not_removed.push_back(NotRemovedLine(left));
 }

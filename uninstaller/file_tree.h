@@ -1,41 +1,43 @@
 // Removing the installation directory tree: the in-use test of the JVM
 // library, the file count for the progress bar, and a depth-first removal
-// with bounded retries. Best effort: what resists stays, silently. Links
-// (symbolic links, junctions) are removed as links, never followed.
+// with bounded retries through held directories (platform/tree_removal.h):
+// links inside the tree go themselves and are never followed, nothing on
+// another volume is entered, and whatever stays is reported.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "platform/tree_removal.h"
 #include "progress.h"
 
 // True when the JVM library exists but cannot be opened for reading and
 // writing: a running JVM keeps it mapped. A missing library is not in use.
 bool IsJvmInUse(const std::string& jvm_path);
 
-// The files below `directory`, not counting directories; a path that cannot
-// be listed counts as one file. Links count as files and are not entered.
-int CountFiles(const std::u16string& directory);
-
-enum class PathKind { file, directory, link };
+// The files below the opened tree, not counting directories; links and
+// mount points count as files and are not entered, a directory that cannot
+// be listed counts as one file.
+int CountFiles(const platform::TreeTop& top);
 
 // What a tree removal needs besides the tree: the progress (none in a
-// silent run) and files that must survive it because this process holds
-// them (its own program file, the helper library it loaded), which the
-// self-removal script deletes after the process has ended.
+// silent run), the files that must survive it because this process holds
+// them (its own program file, the helper library it loaded; the
+// self-removal script deletes them once the process has ended), and where
+// to note every path that stays for any other reason.
 struct RemovalContext {
   Progress* progress = nullptr;
-  std::vector<std::u16string> keep;
+  std::vector<platform::FileIdentity> keep;
+  std::vector<std::string> not_removed;  // "<path> (<why>)", one per path that stays
 };
 
-// Up to 20 attempts to remove one path, 200 ms apart after a sharing
-// violation, at once after any other failure. Advances the progress on
-// success. A link is removed as a file, or as a directory where the system
-// keeps directory links that way.
-bool RemovePath(const std::u16string& path, PathKind kind, RemovalContext& context);
+// Notes what this process holds and the self-removal script deletes later.
+void KeepForLater(RemovalContext& context, const std::string& path);
 
-// Removes `directory` and everything below it, depth first.
-void DeleteTree(const std::u16string& directory, RemovalContext& context);
+// Removes the opened tree, depth first: up to 20 attempts per path, 200 ms
+// apart after a sharing violation, at once after any other failure. Every
+// removal advances the progress; every path that resists is noted.
+void DeleteTree(platform::TreeTop& top, RemovalContext& context);
 
-// The UTF-16 form of an ANSI path.
-std::u16string WidePath(const std::string& path);
+// "<path> (<why>)" for a path that stays, as the log lists it.
+std::string NotRemovedLine(const platform::LeftPath& left);

@@ -3,6 +3,8 @@
 #include "install_dir_guard.h"
 
 #include <cctype>
+#include <iterator>
+#include <vector>
 
 #include "platform/environment.h"
 #include "platform/file_system.h"
@@ -69,15 +71,39 @@ bool IsWithin(const std::string& inner, const std::string& outer) {
   return inner.size() == outer.size() || IsSeparator(inner[outer.size()]) || IsSeparator(outer.back());
 }
 
+// Directories every POSIX system keeps for itself.
+constexpr const char* kPosixSystemDirectories[] = {
+    "/bin",       "/boot",      "/dev",           "/etc",           "/home",      "/lib",      "/lib32",
+    "/lib64",     "/libx32",    "/media",         "/mnt",           "/opt",       "/proc",     "/root",
+    "/run",       "/sbin",      "/snap",          "/srv",           "/sys",       "/tmp",      "/usr",
+    "/usr/bin",   "/usr/games", "/usr/include",   "/usr/lib",       "/usr/lib32", "/usr/lib64", "/usr/libexec",
+    "/usr/local", "/usr/sbin",  "/usr/share",     "/usr/src",       "/usr/local/bin", "/usr/local/lib",
+    "/usr/local/share", "/var", "/var/cache",     "/var/lib",       "/var/log",   "/var/opt",  "/var/spool",
+    "/var/tmp",
+};
+
+// Windows keeps its own directories where these variables say.
+constexpr const char* kWindowsSystemVariables[] = {
+    "SystemRoot", "windir",       "ProgramFiles",  "ProgramFiles(x86)", "ProgramW6432", "CommonProgramFiles",
+    "CommonProgramFiles(x86)",    "CommonProgramW6432", "ProgramData", "ALLUSERSPROFILE", "PUBLIC", "APPDATA",
+    "LOCALAPPDATA", "TEMP", "TMP",
+};
+
+bool IsWithinAny(const std::string& outer, const std::vector<std::string>& guarded) {
+  for (const std::string& g : guarded)
+    if (IsWithin(Normalised(g), outer)) return true;
+  return false;
+}
+
 }  // namespace
 
-bool IsUnsafeInstallDir(const std::string& install_dir) {
+bool IsProtectedDirectory(const std::string& directory) {
   // The text as written too: "C:\" is a drive root even where the system
   // would read it as a relative name.
-  std::string written = install_dir;
+  std::string written = directory;
   while (written.size() > 1 && IsSeparator(written.back()) && !(written.size() == 3 && written[1] == ':'))
     written.pop_back();
-  std::string dir = Normalised(install_dir);
+  std::string dir = Normalised(directory);
   if (IsRootText(written) || IsRootText(dir)) return true;
 
   std::string root;
@@ -85,10 +111,22 @@ bool IsUnsafeInstallDir(const std::string& install_dir) {
       SameName(Normalised(root), dir))
     return true;
 
-  for (const char* variable : {"HOME", "USERPROFILE"}) {
-    std::optional<std::string> home = platform::environment().get(variable);
-    if (!home || home->empty()) continue;
-    if (IsWithin(Normalised(*home), dir)) return true;
+  std::vector<std::string> guarded;
+  for (const char* variable : {"HOME", "USERPROFILE", "TMPDIR"}) {
+    std::optional<std::string> value = platform::environment().get(variable);
+    if (value && !value->empty()) guarded.push_back(*value);
   }
-  return false;
+  if (platform::file_system().path_separator() == '/') {
+    guarded.insert(guarded.end(), std::begin(kPosixSystemDirectories), std::end(kPosixSystemDirectories));
+  } else {
+    for (const char* variable : kWindowsSystemVariables) {
+      std::optional<std::string> value = platform::environment().get(variable);
+      if (value && !value->empty()) guarded.push_back(*value);
+    }
+    if (std::optional<std::string> system = platform::environment().get("SystemRoot"); system && !system->empty()) {
+      guarded.push_back(*system + "\\System32");
+      guarded.push_back(*system + "\\SysWOW64");
+    }
+  }
+  return IsWithinAny(dir, guarded);
 }

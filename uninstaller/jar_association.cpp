@@ -27,7 +27,7 @@ std::string ProductJavawCommand(const std::string& install_dir) {
   return "\"" + install_dir + sep + "bin" + sep + "javaw.exe\"";
 }
 
-void RemoveJarAssociation(const std::string& install_dir) {
+void RemoveJarAssociation(const std::string& install_dir, std::vector<std::string>& not_removed) {
   platform::Registry& reg = platform::registry();
   platform::RegistryKey classes = reg.root(platform::RegistryRoot::classes_root);
   platform::RegistryKey command_key;
@@ -46,5 +46,9 @@ void RemoveJarAssociation(const std::string& install_dir) {
       !EqualIgnoringCase(std::string_view(command).substr(0, expected.size()), expected))
     return;
   command_key.close();
-  for (const char* key : kAssociationKeys) reg.delete_key(classes, key);
+  for (const char* key : kAssociationKeys) {
+    platform::Error e = reg.delete_key(classes, key);
+    if (e != platform::Error::none && e != platform::Error::not_found)
+      not_removed.push_back(std::string("HKEY_CLASSES_ROOT\\") + key + " (" + platform::error_text(e) + ")");
+  }
 }

@@ -21,13 +21,19 @@ std::string Prefix(const std::string& text, size_t n) { return text.substr(0, n)
 
 }  // namespace
 
-void CleanRegistry(const UninstallInfo& info) {
+void CleanRegistry(const UninstallInfo& info, const std::string& install_dir, std::vector<std::string>& not_removed) {
+  auto note = [&](const std::string& key, Error e) {
+    if (e != Error::none && e != Error::not_found)
+      not_removed.push_back("HKEY_LOCAL_MACHINE\\" + key + " (" + platform::error_text(e) + ")");
+  };
   // The key path after the root's name; whatever root the record names, the
   // entry lives below HKEY_LOCAL_MACHINE. A key without a root part names
   // nothing we may delete.
   size_t slash = info.UninstallKey.find('\\');
-  if (slash != std::string::npos && slash + 1 < info.UninstallKey.size())
-    Reg().delete_key(LocalMachine(), info.UninstallKey.substr(slash + 1));
+  if (slash != std::string::npos && slash + 1 < info.UninstallKey.size()) {
+    const std::string key = info.UninstallKey.substr(slash + 1);
+    note(key, Reg().delete_key(LocalMachine(), key));
+  }
 
   if (!info.Integrated) {
     const std::string vendor = info.IsJre ? kJreVendorKey : kSdkVendorKey;
@@ -39,14 +45,14 @@ void CleanRegistry(const UninstallInfo& info) {
     if (!info.FullVersion.empty() && info.FullVersion.find('\\') == std::string::npos) {
       RegistryKey vendor_key;
       if (Reg().open_key(LocalMachine(), vendor, RegistryAccess::all, vendor_key) == Error::none)
-        DeleteKeyTree(vendor_key, info.FullVersion);
+        note(vendor + "\\" + info.FullVersion, DeleteKeyTree(vendor_key, info.FullVersion));
     }
     RepairVersionFamily(vendor, info.VersionMajor + "." + info.VersionMinor);
-    // Refused while other versions remain below it.
+    // Refused while other versions remain below it, which is as it should be.
     Reg().delete_key(LocalMachine(), vendor);
   }
 
-  RemoveJarAssociation(info.InstallDir);
+  RemoveJarAssociation(install_dir, not_removed);
 }
 
 void RepairVersionFamily(const std::string& vendor_key, const std::string& family) {

@@ -3,10 +3,10 @@
 
 #include "c_error.h"
 #include "file_tree.h"
-#include "install_dir_guard.h"
 #include "platform/file_system.h"
 #include "platform/text_file.h"
 #include "registry_cleanup.h"
+#include "removal_targets.h"
 #include "start_menu.h"
 
 namespace {
@@ -21,14 +21,17 @@ std::string Under(const std::string& base, std::initializer_list<const char*> na
 void RemoveProduct(RunState& state) {
   const UninstallInfo& info = state.info;
   if (!state.info_present) throw CError(messages::kNoUninstallInfo);
-  if (IsUnsafeInstallDir(info.InstallDir)) throw CError(messages::kUnsafeInstallDir);
+  // Before anything is removed: what the record names, resolved once and
+  // held from here on.
+  RemovalTargets targets = ResolveTargets(info);
+  state.install_dir = targets.install_path;
+  const std::string& dir = targets.install_path;
 
-  std::string jvm = info.IsJre ? Under(info.InstallDir, {"bin", "tarvik", "jvm.dll"})
-                               : Under(info.InstallDir, {"jre", "bin", "tarvik", "jvm.dll"});
+  std::string jvm = info.IsJre ? Under(dir, {"bin", "tarvik", "jvm.dll"}) : Under(dir, {"jre", "bin", "tarvik", "jvm.dll"});
   if (IsJvmInUse(jvm)) throw CError(messages::kJvmInUse);
 
   if (info.Integrated) {
-    AppendToPath(info.IsJre ? Under(info.InstallDir, {"bin"}) : Under(info.InstallDir, {"jre", "bin"}));
+    AppendToPath(info.IsJre ? Under(dir, {"bin"}) : Under(dir, {"jre", "bin"}));
     if (IsControlPanelLocked(state.helper) != 0 || IsJavaJavawLocked(state.helper) != 0)
       throw CError(messages::kLockedBeforeRemoval);
     HelperUninstall(state.helper, info);
@@ -40,23 +43,36 @@ void RemoveProduct(RunState& state) {
   // Windows would refuse them anyway; on POSIX this keeps an interrupted
   // removal restartable with the same program file.
   std::string self;
-  if (platform::file_system().program_path(self) == platform::Error::none) context.keep.push_back(WidePath(self));
-  if (state.helper.Loaded() && !state.helper.LoadedPath().empty()) {
-    std::string full;
-    if (platform::file_system().full_path(state.helper.LoadedPath(), full) == platform::Error::none)
-      context.keep.push_back(WidePath(full));
-  }
+  if (platform::file_system().program_path(self) == platform::Error::none) KeepForLater(context, self);
+  if (state.helper.Loaded() && !state.helper.LoadedPath().empty()) KeepForLater(context, state.helper.LoadedPath());
 
-  std::u16string install_dir = WidePath(info.InstallDir);
-  // The count only feeds the progress bar, which a silent run does not
-  // have; skipping it spares a whole walk of the tree.
-  if (!state.silent) state.progress.total += CountFiles(install_dir);
-  DeleteTree(install_dir, context);
-  RemoveStartMenuFolder(info.StartMenuFolder, context);
-  CleanRegistry(info);
+  if (targets.install.directory.is_open()) {
+    // The count only feeds the progress bar, which a silent run does not
+    // have; skipping it spares a whole walk of the tree.
+    if (!state.silent) state.progress.total += CountFiles(targets.install);
+    DeleteTree(targets.install, context);
+  }
+  if (targets.start_menu.directory.is_open()) RemoveStartMenuFolder(targets.start_menu, context);
+  CleanRegistry(info, targets.install_dir, context.not_removed);
+  state.not_removed = std::move(context.not_removed);
 }
 
 }  // namespace
+
+std::string LogForm(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    unsigned char b = static_cast<unsigned char>(c);
+    if (b < 32) {
+      out += '^';
+      out += static_cast<char>(b + 64);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 void WriteLog(RunState& state, const std::string& text) {
   if (!state.log.is_open()) return;
@@ -84,5 +100,6 @@ void RunUninstall(RunState& state) {
     }
   } else if (state.success) {
     WriteLog(state, state.info.ProductName + " was successfully uninstalled.\n");
+    for (const std::string& line : state.not_removed) WriteLog(state, "Not removed: " + LogForm(line) + "\n");
   }
 }

@@ -2,6 +2,7 @@
 #include "uninstall_main.h"
 
 #include <cctype>
+#include <cstdio>
 
 #include "platform/clock.h"
 #include "platform/text_file.h"
@@ -54,15 +55,29 @@ int UninstallMain(const std::vector<std::string>& arguments, UninstallerUi& ui) 
       "Do you want to uninstall " + state.info.ProductName + " installed at " + state.info.InstallDir + "?";
   state.result_text = state.info.ProductName + " has been successfully uninstalled.";
 
-  if (state.silent) {
-    RunUninstall(state);
-    if (state.success) WriteSelfRemovalScript(state.info);
-    state.log.close();
-    return 0;
+  if (!state.silent) {
+    switch (ui.Confirm(state.confirmation_text)) {
+      case Confirmation::ok: break;
+      case Confirmation::cancelled: return kExitCancelled;
+      case Confirmation::unavailable:
+        // Nobody could answer the question; waiting for an answer would
+        // hang whatever started this without a terminal.
+        std::fputs("uninstall: no terminal or desktop to ask on, nothing was removed (use -silent)\n", stderr);
+        return kExitNoUser;
+    }
   }
-  if (ui.Confirm(state.confirmation_text)) {
-    RunUninstall(state);
-    if (state.success) WriteSelfRemovalScript(state.info);
+  RunUninstall(state);
+  int status = !state.success ? kExitFailed : !state.not_removed.empty() ? kExitIncomplete : kExitRemoved;
+  std::string problem;
+  if (state.success && !WriteSelfRemovalScript(state.info, state.install_dir, problem)) {
+    std::string line = "The self-removal script was not started: " + LogForm(problem) + "\n";
+    if (state.silent) {
+      WriteLog(state, line);
+    } else {
+      std::fputs(("uninstall: " + line).c_str(), stderr);
+    }
+    if (status == kExitRemoved) status = kExitScriptFailed;
   }
-  return 0;
+  state.log.close();
+  return status;
 }

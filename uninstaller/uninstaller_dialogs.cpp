@@ -63,8 +63,13 @@ DialogTemplate ResultDialog(const std::string& text) {
   return d;
 }
 
-bool UninstallerDialogs::Confirm(const std::string& text) {
-  return platform::dialogs().run_modal(ConfirmationDialog(text), {}) == platform::DIALOG_OK;
+Confirmation UninstallerDialogs::Confirm(const std::string& text) {
+  if (!platform::dialogs().can_show()) return Confirmation::unavailable;
+  switch (platform::dialogs().run_modal(ConfirmationDialog(text), {})) {
+    case platform::DIALOG_OK: return Confirmation::ok;
+    case platform::DIALOG_FAILED: return Confirmation::unavailable;
+    default: return Confirmation::cancelled;
+  }
 }
 
 void UninstallerDialogs::OpenProgress() {

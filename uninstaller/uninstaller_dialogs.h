@@ -21,7 +21,7 @@ platform::DialogTemplate ResultDialog(const std::string& text);
 
 class UninstallerDialogs final : public UninstallerUi {
  public:
-  bool Confirm(const std::string& text) override;
+  Confirmation Confirm(const std::string& text) override;
   void OpenProgress() override;
   void SetProgress(int position) override;
   void CloseProgress() override;

@@ -794,6 +794,14 @@ bool RunPathPrompt(const std::string& title, std::string& path) {
 
 class PosixDialogs final : public Dialogs {
  public:
+  bool can_show() override {
+    int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return terminal;
+  }
+
   int run_modal(const DialogTemplate& dialog, const DialogEvents& events) override {
     TextWindow window(dialog);
     return window.run(events);

@@ -32,20 +32,22 @@ std::string Quote(const std::string& text) {
 
 class PosixSelfRemoval final : public SelfRemoval {
  public:
+  Error script_path(const std::string& path, std::string& out) const override {
+    out = Quote(path);
+    return Error::none;
+  }
   std::string script_extension() const override { return ".sh"; }
   std::string change_to_root() const override { return "cd /\n"; }
   // sh has no goto: the attempts run inside a loop that break leaves.
   std::string begin_attempts() const override { return "while :; do\n"; }
   std::string end_if_missing(const std::string& path) const override {
-    return "if [ ! -e " + Quote(path) + " ]; then break; fi\n";
+    return "if [ ! -e " + path + " ]; then break; fi\n";
   }
   std::string end_attempts() const override { return "break\ndone\n"; }
-  std::string delete_file(const std::string& path) const override { return "rm -f " + Quote(path) + "\n"; }
-  std::string remove_directory(const std::string& path) const override {
-    return "rmdir " + Quote(path) + "\n";
-  }
+  std::string delete_file(const std::string& path) const override { return "rm -f -- " + path + "\n"; }
+  std::string remove_directory(const std::string& path) const override { return "rmdir -- " + path + "\n"; }
   std::string run(const std::string& program, const std::string& argument) const override {
-    return Quote(program) + " " + Quote(argument) + "\n";
+    return program + " " + Quote(argument) + "\n";
   }
 
   Error command_interpreter(std::string& out) override {

@@ -246,6 +246,16 @@ HWND OwnerOf(DialogWindow* owner) {
 
 class Win32Dialogs final : public Dialogs {
  public:
+  bool can_show() override {
+    // A service or a scheduled task without the desktop runs in a window
+    // station nobody sees.
+    USEROBJECTFLAGS flags = {};
+    HWINSTA station = GetProcessWindowStation();
+    if (station && GetUserObjectInformationA(station, UOI_FLAGS, &flags, sizeof flags, nullptr))
+      return (flags.dwFlags & WSF_VISIBLE) != 0;
+    return true;
+  }
+
   int run_modal(const DialogTemplate& dialog, const DialogEvents& events) override {
     InitControlsOnce();
     Win32Window window(dialog, &events);

@@ -1,6 +1,7 @@
 // The .jar association goes exactly when it opens jar files with the
 // removed product's own javaw, and stays for every other command.
 #include <string>
+#include <vector>
 
 #include "jar_association.h"
 #include "platform/file_system.h"
@@ -14,6 +15,7 @@ namespace {
 
 class JarAssociation : public RegistryTest {
  protected:
+  std::vector<std::string> not_removed_;
   void Associate(const std::string& command) {
     RegistryKey jar = make(RegistryRoot::classes_root, ".jar");
     reg().set_value(jar, "", RegistryValue::string("jarfile"));
@@ -41,7 +43,7 @@ TEST_F(JarAssociation, OwnJavawInAnyCaseRemovesAllFiveKeys) {
   Associate(ProductJavawCommand("/OPT/tarvik-1.4.2_02") + " -jar \"%1\" %*");
   const std::string sep(1, platform::file_system().path_separator());
   EXPECT_EQ(ProductJavawCommand(dir), "\"/opt/Tarvik-1.4.2_02" + sep + "bin" + sep + "javaw.exe\"");
-  RemoveJarAssociation(dir);
+  RemoveJarAssociation(dir, not_removed_);
   EXPECT_TRUE(Gone());
 }
 
@@ -54,12 +56,12 @@ TEST_F(JarAssociation, OtherCommandsStay) {
            dir + "/bin/javaw.exe -jar %1",                                  // unquoted
        }) {
     Associate(command);
-    RemoveJarAssociation(dir);
+    RemoveJarAssociation(dir, not_removed_);
     EXPECT_TRUE(Associated()) << command;
   }
   // Nothing registered: nothing happens.
   reg().delete_key(hkcr(), "jarfile\\shell\\open\\command");
-  RemoveJarAssociation(dir);
+  RemoveJarAssociation(dir, not_removed_);
   EXPECT_TRUE(exists(RegistryRoot::classes_root, ".jar"));
 }
 
@@ -68,7 +70,7 @@ TEST_F(JarAssociation, InstallDirectoryWithBlanksStillMatches) {
   // and leave a dangling association to the removed javaw.
   const std::string dir = "/opt/Program Files/Tarvik 1.4.2_02";
   Associate(ProductJavawCommand(dir) + " -jar \"%1\"");
-  RemoveJarAssociation(dir);
+  RemoveJarAssociation(dir, not_removed_);
   EXPECT_TRUE(Gone());
 }
 
@@ -76,7 +78,9 @@ TEST_F(JarAssociation, KeysWithForeignSubkeysStay) {
   const std::string dir = "/opt/tarvik-1.4.2_02";
   Associate(ProductJavawCommand(dir) + " -jar \"%1\"");
   make(RegistryRoot::classes_root, ".jar\\OpenWithProgids");
-  RemoveJarAssociation(dir);
+  RemoveJarAssociation(dir, not_removed_);
   EXPECT_FALSE(exists(RegistryRoot::classes_root, "jarfile"));
   EXPECT_TRUE(exists(RegistryRoot::classes_root, ".jar\\OpenWithProgids"));
+  ASSERT_EQ(not_removed_.size(), 1u);
+  EXPECT_EQ(not_removed_[0].rfind("HKEY_CLASSES_ROOT\\.jar (", 0), 0u) << not_removed_[0];
 }

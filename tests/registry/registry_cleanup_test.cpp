@@ -57,9 +57,11 @@ class RegistryCleanup : public RegistryTest {
 
   std::string Run(const UninstallInfo& info) {
     testing::internal::CaptureStderr();
-    CleanRegistry(info);
+    not_removed_.clear();
+    CleanRegistry(info, info.InstallDir, not_removed_);
     return testing::internal::GetCapturedStderr();
   }
+  std::vector<std::string> not_removed_;  // what the last run reported as staying
 
   // Every value and subkey of `a` and `b` alike, recursively.
   void ExpectSameTree(const std::string& a, const std::string& b) {
@@ -133,6 +135,9 @@ TEST_F(RegistryCleanup, AddRemoveKeyWithSubkeysStays) {
   Run(info);
   EXPECT_EQ(value(kUninstall, "DisplayName"), RegistryValue::string("Qel JRE 1.4.2_02"));
   EXPECT_TRUE(exists(kUninstall + "\\Extra"));
+  // Staying, it is reported; the keys that went are not.
+  ASSERT_EQ(not_removed_.size(), 1u);
+  EXPECT_EQ(not_removed_[0].rfind("HKEY_LOCAL_MACHINE\\" + kUninstall + " (", 0), 0u) << not_removed_[0];
   // A key without a root part is not deleted at all.
   info.UninstallKey = "Qel JRE 1.4.2_02";
   set_text("Qel JRE 1.4.2_02", "x", "1");

@@ -15,9 +15,12 @@ class RecordingUi final : public UninstallerUi {
   int progress_opened = 0, progress_closed = 0;
   std::vector<std::string> results;
 
-  bool Confirm(const std::string& text) override {
+  bool nobody_there = false;  // answers that no one could be asked
+
+  Confirmation Confirm(const std::string& text) override {
     confirmations.push_back(text);
-    return answer_ok;
+    if (nobody_there) return Confirmation::unavailable;
+    return answer_ok ? Confirmation::ok : Confirmation::cancelled;
   }
   void OpenProgress() override { ++progress_opened; }
   void SetProgress(int position) override { positions.push_back(position); }

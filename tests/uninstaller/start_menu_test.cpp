@@ -1,6 +1,6 @@
 // The start-menu folder is found through the Common Programs shell-folder
-// value and removed with its contents; a missing value or folder does
-// nothing, and a folder name that climbs out is not followed.
+// value and removed with its contents; a missing value means nothing to
+// remove, and a folder name that climbs out or stands alone is refused.
 #include <stdlib.h>
 
 #include <filesystem>
@@ -11,6 +11,7 @@
 #include "platform/registry.h"
 #include "record_image.h"
 #include "recording_ui.h"
+#include "c_error.h"
 #include "start_menu.h"
 
 namespace fs = std::filesystem;
@@ -45,31 +46,46 @@ class StartMenu : public ::testing::Test {
 };
 
 TEST_F(StartMenu, FolderGoesWithItsContentsAndAdvancesTheBar) {
-  SetCommonPrograms(programs_);
+  SetCommonPrograms(programs_ + "/");
+  std::optional<std::string> folder = StartMenuFolderPath("Qel Tarvik 1.4/");
+  ASSERT_TRUE(folder);
+  EXPECT_EQ(*folder, programs_ + "/Qel Tarvik 1.4");
   RecordingUi ui;
   Progress progress;
   progress.ui = &ui;
   progress.total = 10;
-  RemovalContext context{&progress, {}};
-  RemoveStartMenuFolder("Qel Tarvik 1.4", context);
+  RemovalContext context{&progress, {}, {}};
+  platform::TreeTop top;
+  ASSERT_EQ(platform::open_tree(*folder, top), platform::Error::none);
+  RemoveStartMenuFolder(top, context);
   EXPECT_FALSE(fs::exists(programs_ + "/Qel Tarvik 1.4"));
   EXPECT_TRUE(fs::exists(programs_ + "/Other.lnk"));
   EXPECT_EQ(progress.done, 4);
 }
 
-TEST_F(StartMenu, MissingValueOrFolderDoesNothing) {
-  RemovalContext context;
-  RemoveStartMenuFolder("Qel Tarvik 1.4", context);
-  EXPECT_TRUE(fs::exists(programs_ + "/Qel Tarvik 1.4/Uninstall.lnk"));
-  SetCommonPrograms(programs_);
-  RemoveStartMenuFolder("Not There", context);
-  EXPECT_TRUE(fs::exists(programs_ + "/Other.lnk"));
+TEST_F(StartMenu, MissingValueMeansNothingToRemove) {
+  EXPECT_FALSE(StartMenuFolderPath("Qel Tarvik 1.4"));
+  SetCommonPrograms("");
+  EXPECT_FALSE(StartMenuFolderPath("Qel Tarvik 1.4"));
 }
 
-TEST_F(StartMenu, NamesThatClimbOutAreNotFollowed) {
+TEST_F(StartMenu, NamesThatClimbOutOrStandAloneAreRefused) {
   SetCommonPrograms(programs_ + "/Qel Tarvik 1.4");
-  RemovalContext context;
-  for (const char* name : {"..", "Docs/..", ".", "Docs\\..\\.."}) RemoveStartMenuFolder(name, context);
-  EXPECT_TRUE(fs::exists(programs_ + "/Other.lnk"));
-  EXPECT_TRUE(fs::exists(programs_ + "/Qel Tarvik 1.4/Uninstall.lnk"));
+  for (const char* name : {"..", "Docs/..", ".", "./", "/etc", "Docs/../..", "//x"}) {
+    try {
+      StartMenuFolderPath(name);
+      ADD_FAILURE() << name << " was taken";
+    } catch (const CError& e) {
+      EXPECT_STREQ(e.Message(), messages::kStartMenuFolderInvalid) << name;
+    }
+  }
+  // On POSIX a backslash is part of a name, not a separator.
+  EXPECT_EQ(*StartMenuFolderPath("Docs\\..\\.."), programs_ + "/Qel Tarvik 1.4/Docs\\..\\..");
+  SetCommonPrograms("Programs");
+  try {
+    StartMenuFolderPath("Qel");
+    ADD_FAILURE() << "a relative programs folder was taken";
+  } catch (const CError& e) {
+    EXPECT_STREQ(e.Message(), messages::kStartMenuProgramsRelative);
+  }
 }

@@ -4,6 +4,8 @@
 // with chosen arguments and environment.
 #pragma once
 
+#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -96,15 +98,36 @@ class UninstallRun : public ::testing::Test {
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, world_.c_str());
+    posix_spawn_file_actions_addchdir_np(&actions, (cwd_.empty() ? world_ : cwd_).c_str());
+    posix_spawn_file_actions_addopen(&actions, 2, (world_ + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    if (detached_) {
+      // No controlling terminal and nothing on stdin: as a service or a
+      // deployment tool would start it.
+      posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    }
     pid_t pid;
-    int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv.data(), envp.data());
+    int rc = posix_spawn(&pid, exe.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (rc != 0) return -1;
+    // A run that waits for an answer nobody can give must not hang the test.
     int status = 0;
-    waitpid(pid, &status, 0);
+    for (int waited_ms = 0; waitpid(pid, &status, WNOHANG) == 0; waited_ms += 10) {
+      if (waited_ms >= 30000) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return -2;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
+
+  // What the last run wrote to its standard error stream.
+  std::string Stderr() { return ReadFileBytes(world_ + "/stderr"); }
 
   // Scripts still waiting in the private temporary directory.
   std::vector<std::string> Scripts() {
@@ -130,6 +153,8 @@ class UninstallRun : public ::testing::Test {
   }
 
   std::string world_, tmp_, install_, program_;
+  std::string cwd_;         // where runs start (default: world_)
+  bool detached_ = false;   // runs start in a new session with stdin from /dev/null
   RecordFields fields_;
   std::map<std::string, std::optional<std::string>> env_;
 };

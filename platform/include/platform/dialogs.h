@@ -122,6 +122,10 @@ class Dialogs {
   // Lets the user choose a directory; `title` is the text above the choice.
   virtual FolderChoice browse_for_folder(DialogWindow* owner, const std::string& title,
                                          std::string& path) = 0;
+  // Whether anyone could see and answer a dialog at all (POSIX: the process
+  // has a terminal; Win32: its window station is interactive). A program
+  // that must not wait for an answer nobody can give asks first.
+  virtual bool can_show() { return true; }
 };
 
 inline Dialogs& dialogs() { return current<Dialogs>(); }

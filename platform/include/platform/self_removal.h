@@ -21,7 +21,18 @@ class SelfRemoval {
  public:
   virtual ~SelfRemoval() = default;
 
-  // ---- Script lines, each ending with "\n" (written in text mode).
+  // ---- Paths. `path` (ANSI) as a script line must write it so that the
+  // interpreter reads exactly that path, quotes included. Win32: in the
+  // console's OEM code page (cmd reads its scripts in it), every '%'
+  // doubled, in double quotes; a path the OEM code page cannot write is
+  // given by its short (8.3) form. not_found when it cannot be written and
+  // does not exist (a line about it would have nothing to do); unsupported
+  // when it exists but has no form a script can write, or holds characters
+  // no Windows path holds. POSIX: in single quotes, every byte literal.
+  virtual Error script_path(const std::string& path, std::string& out) const = 0;
+
+  // ---- Script lines, each ending with "\n" (written in text mode). Paths
+  // are given as script_path wrote them.
   // ".cmd" or ".sh".
   virtual std::string script_extension() const = 0;
   // Leaves any directory that is to be removed.
@@ -36,7 +47,8 @@ class SelfRemoval {
   virtual std::string delete_file(const std::string& path) const = 0;
   // Removes a directory if it is empty, quietly otherwise.
   virtual std::string remove_directory(const std::string& path) const = 0;
-  // Runs `program` with the one argument `argument` and waits for it.
+  // Runs `program` with the one argument `argument` (a plain word) and
+  // waits for it.
   virtual std::string run(const std::string& program, const std::string& argument) const = 0;
 
   // ---- Starting the script.
