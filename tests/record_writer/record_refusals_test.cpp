@@ -1,5 +1,5 @@
 // The writer refuses every record the uninstaller could not read back
-// exactly, and says which field is at fault.
+// exactly or would refuse to act on, and says which field is at fault.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,4 +36,38 @@ TEST(RecordRefusals, UnreadableFieldsAreNamed) {
   std::string out, error;
   EXPECT_TRUE(uninstall_record::AppendRecord("program", SampleRecord(), false, out, error)) << error;
   EXPECT_EQ(uninstall_record::CheckRecord(SampleRecord()), "");
+}
+
+TEST(RecordRefusals, WhatTheUninstallerWouldRefuseIsRefusedHere) {
+  using uninstall_record::InstallDir;
+  for (const char* dir : {"relinst", "opt\\x", "C:relative", "\\rooted-on-the-current-drive"})
+    EXPECT_NE(Refusal(InstallDir, dir).find("must be an absolute path"), std::string::npos) << dir;
+  for (const char* dir : {"/opt/x/", "C:\\x\\", "C:\\x/", "/"})
+    EXPECT_NE(Refusal(InstallDir, dir).find("ends with a separator"), std::string::npos) << dir;
+  for (const char* dir : {"/opt/./x", "/opt//x", "/opt/x/..", "C:\\a\\..\\b", "\\\\server"})
+    EXPECT_NE(Refusal(InstallDir, dir).find("step"), std::string::npos) << dir;
+  EXPECT_EQ(Refusal(InstallDir, "/opt/x\ny"),
+            "InstallDir contains a control character (byte 10); no path or name holds one");
+  EXPECT_NE(Refusal(uninstall_record::ProductName, "Tab\there").find("control character (byte 9)"), std::string::npos);
+
+  for (const char* folder : {"/abs", "\\abs", "C:x", "a/", "a//b", "..", "a\\..\\b", "."})
+    EXPECT_NE(Refusal(uninstall_record::StartMenuFolder, folder).find("relative name"), std::string::npos) << folder;
+
+  EXPECT_EQ(Refusal(uninstall_record::IsJre, "yes"), "IsJre must be 0 or 1, not \"yes\"");
+  EXPECT_EQ(Refusal(uninstall_record::Integrated, "01"), "Integrated must be 0 or 1, not \"01\"");
+
+  for (const char* key : {"SOFTWARE\\Qel", "HKLM\\SOFTWARE\\Qel", "HKEY_LOCAL_MACHINE", "HKEY_LOCAL_MACHINE\\",
+                          "HKEY_LOCAL_MACHINE\\SOFTWARE\\\\Qel", "HKEY_local\\SOFTWARE", "HKEY_\\SOFTWARE"})
+    EXPECT_NE(Refusal(uninstall_record::UninstallKey, key).find("UninstallKey must be"), std::string::npos) << key;
+
+  // The forms an installer writes pass.
+  uninstall_record::Record r = SampleRecord();
+  for (const char* dir : {"/opt/tarvik-1.4.2_02", "C:\\Program Files\\Tarvik", "\\\\server\\share\\tarvik",
+                          "C:/Program Files/Tarvik", "/opt/caf\xe9 %PATH%"}) {
+    r[InstallDir] = dir;
+    EXPECT_EQ(uninstall_record::CheckRecord(r), "") << dir;
+  }
+  r[uninstall_record::StartMenuFolder] = "Qel\\Tarvik 1.4";
+  r[uninstall_record::IsJre] = "0";
+  EXPECT_EQ(uninstall_record::CheckRecord(r), "");
 }

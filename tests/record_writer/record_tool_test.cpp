@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "uninstall_info.h"
 
@@ -99,6 +101,18 @@ TEST_F(RecordTool, RefusalsChangeNothing) {
   ToolRun run = RunTool("append '" + program_ + "' " + Fields("/opt/a,b"));
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("InstallDir contains a comma"), std::string::npos) << run.output;
+  // What the uninstaller would refuse to act on is refused before it is written.
+  for (const auto& [arguments, says] : std::vector<std::pair<std::string, std::string>>{
+           {Fields("relinst"), "InstallDir must be an absolute path"},
+           {Fields("/opt/tarvik/"), "InstallDir ends with a separator"},
+           {Fields("/opt/tarvik\nx"), "InstallDir contains a control character"},
+           {Fields() + " --is-jre yes", "IsJre must be 0 or 1"},
+           {Fields() + " --uninstall-key 'SOFTWARE\\Qel'", "UninstallKey must be"},
+       }) {
+    run = RunTool("append '" + program_ + "' " + arguments);
+    EXPECT_EQ(run.status, 1) << arguments;
+    EXPECT_NE(run.output.find(says), std::string::npos) << run.output;
+  }
 
   run = RunTool("append '" + program_ + "' --product-name X --install-dir /opt/x");
   EXPECT_EQ(run.status, 1);

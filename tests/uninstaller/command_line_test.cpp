@@ -80,7 +80,7 @@ TEST_F(Courses, CancelChangesNothingAndLeavesTheLogEmpty) {
   std::string log = temp.path() + "/interactive.log";
   WriteFileBytes(log, "earlier");
   ui_.answer_ok = false;
-  UninstallMain({"uninstall", "-log=" + log}, ui_);
+  EXPECT_EQ(UninstallMain({"uninstall", "-log=" + log}, ui_), kExitCancelled);
   // The test program has no record: the defaults make the question.
   ASSERT_EQ(ui_.confirmations.size(), 1u);
   EXPECT_EQ(ui_.confirmations[0],
@@ -93,13 +93,23 @@ TEST_F(Courses, CancelChangesNothingAndLeavesTheLogEmpty) {
 TEST_F(Courses, OkWithoutRecordReportsTheFailureInTheResult) {
   fakes::TempDir temp("courses");
   std::string log = temp.path() + "/interactive.log";
-  UninstallMain({"uninstall", "-log=" + log}, ui_);
+  EXPECT_EQ(UninstallMain({"uninstall", "-log=" + log}, ui_), kExitFailed);
   EXPECT_EQ(ui_.progress_opened, 1);
   EXPECT_EQ(ui_.progress_closed, 1);
   EXPECT_EQ(ui_.positions, std::vector<int>{100});
   EXPECT_EQ(ui_.results, std::vector<std::string>{"Uninstallation Failed: Can't retrieve uninstall information."});
   // Nothing goes to the log of an interactive run.
   EXPECT_EQ(ReadFileBytes(log), "");
+}
+
+TEST_F(Courses, NobodyToAskEndsTheRunAtOnceWithOneLine) {
+  testing::internal::CaptureStderr();
+  ui_.nobody_there = true;
+  EXPECT_EQ(UninstallMain({"uninstall"}, ui_), kExitNoUser);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "uninstall: no terminal or desktop to ask on, nothing was removed (use -silent)\n");
+  EXPECT_EQ(ui_.progress_opened, 0);
+  EXPECT_TRUE(ui_.results.empty());
 }
 
 TEST_F(Courses, PlantedLinkAsLogIsNotFollowed) {

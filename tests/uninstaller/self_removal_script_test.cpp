@@ -5,11 +5,14 @@
 // special; the script's file is new and private.
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "fakes/temp_dir.h"
 #include "platform/self_removal.h"
 #include "platform/text_file.h"
+#include "record_image.h"
 #include "self_removal_script.h"
 
 namespace {
@@ -49,20 +52,48 @@ std::string Text(bool jre, const std::string& dir, const std::string& program, c
 std::string Rm(const std::string& p) { return Sh().delete_file(Q(p)); }
 std::string Rmdir(const std::string& p) { return Sh().remove_directory(Q(p)); }
 
+// A world with the program file at each of `programs` (below its root).
+class ScriptWorld {
+ public:
+  explicit ScriptWorld(std::initializer_list<const char*> programs) {
+    for (const char* p : programs) {
+      std::filesystem::create_directories(std::filesystem::path(At(p)).parent_path());
+      WriteFileBytes(At(p), "program");
+    }
+  }
+  std::string At(const std::string& p) const { return temp_.path() + p; }
+
+ private:
+  fakes::TempDir temp_{"script-world"};
+};
+
 }  // namespace
 
 TEST(SelfRemovalScript, JreWithTheProgramInItsOwnDirectory) {
-  std::string text = Text(true, "/prod", "/prod/uninst/uninstall", "/tmp/uninstallX.sh");
-  std::string expected = Attempts("/prod/uninst/uninstall") + Rm("/prod/bin/RidOvavu.dll") + Rmdir("/prod/bin") +
-                         Rmdir("/prod") + Rmdir("/prod/uninst") + Rmdir("/prod") + Rm("/tmp/uninstallX.sh");
+  ScriptWorld w({"/prod/uninst/uninstall"});
+  auto at = [&](const char* p) { return w.At(p); };
+  std::string text = Text(true, at("/prod"), at("/prod/uninst/uninstall"), "/tmp/uninstallX.sh");
+  std::string expected = Attempts(at("/prod/uninst/uninstall")) + Rm(at("/prod/bin/RidOvavu.dll")) +
+                         Rmdir(at("/prod/bin")) + Rmdir(at("/prod")) + Rmdir(at("/prod/uninst")) + Rmdir(at("/prod")) +
+                         Rm("/tmp/uninstallX.sh");
   EXPECT_EQ(text, expected);
 }
 
 TEST(SelfRemovalScript, SdkWithTheProgramInTheInstallation) {
-  std::string text = Text(false, "/sdk", "/sdk/uninstall", "/tmp/s.sh");
-  std::string expected = Attempts("/sdk/uninstall") + Rm("/sdk/jre/bin/RidOvavu.dll") + Rmdir("/sdk/jre/bin") +
-                         Rmdir("/sdk/jre") + Rmdir("/sdk") + Rmdir("/sdk") + Rm("/tmp/s.sh");
+  ScriptWorld w({"/sdk/uninstall"});
+  auto at = [&](const char* p) { return w.At(p); };
+  std::string text = Text(false, at("/sdk"), at("/sdk/uninstall"), "/tmp/s.sh");
+  std::string expected = Attempts(at("/sdk/uninstall")) + Rm(at("/sdk/jre/bin/RidOvavu.dll")) +
+                         Rmdir(at("/sdk/jre/bin")) + Rmdir(at("/sdk/jre")) + Rmdir(at("/sdk")) + Rmdir(at("/sdk")) +
+                         Rm("/tmp/s.sh");
   EXPECT_EQ(text, expected);
+}
+
+TEST(SelfRemovalScript, ProgramFileGoneAlreadyLeavesOnlyTheDirectories) {
+  // Another run's script took it (a rerun after an interrupted removal).
+  std::string text = Text(true, "/gone", "/gone/uninstall", "/tmp/s.sh");
+  EXPECT_EQ(text, Sh().change_to_root() + Rm("/gone/bin/RidOvavu.dll") + Rmdir("/gone/bin") + Rmdir("/gone") +
+                      Rmdir("/gone") + Rm("/tmp/s.sh"));
 }
 
 TEST(SelfRemovalScript, DeepProgramDirectoryRemovesEachEmptiedAncestor) {

@@ -1,6 +1,7 @@
 // The writer of the uninstall record (record_writer.h).
 #include "record_writer.h"
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -31,6 +32,61 @@ bool ReadFile(const std::string& path, std::string& out, std::string& error) {
   return true;
 }
 
+std::string Quoted(const std::string& text) { return "(\"" + text + "\")"; }
+
+// Steps of `path` from `from` on, split at any of `separators`: false when
+// one is empty, "." or "..", which the uninstaller would tidy away or
+// refuse, so that the record would not say plainly what it removes.
+bool PlainSteps(const std::string& path, size_t from, const char* separators) {
+  if (from >= path.size()) return false;
+  size_t start = from;
+  while (start <= path.size()) {
+    size_t end = path.find_first_of(separators, start);
+    if (end == std::string::npos) end = path.size();
+    std::string step = path.substr(start, end - start);
+    if (step.empty() || step == "." || step == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// Why `dir` is not a plain absolute directory path (POSIX "/opt/x", Windows
+// "C:\x" or "\\server\share\x"), or "".
+std::string InstallDirProblem(const std::string& dir) {
+  const std::string name = "InstallDir";
+  bool posix = !dir.empty() && dir[0] == '/' && (dir.size() < 2 || dir[1] != '/');
+  bool drive = dir.size() >= 3 && std::isalpha(static_cast<unsigned char>(dir[0])) && dir[1] == ':' &&
+               (dir[2] == '\\' || dir[2] == '/');
+  bool share = dir.size() >= 2 && (dir[0] == '\\' || dir[0] == '/') && (dir[1] == '\\' || dir[1] == '/');
+  if (!posix && !drive && !share)
+    return name + " must be an absolute path " + Quoted(dir) + "; a relative one would depend on where the uninstaller runs";
+  const char* separators = posix ? "/" : "\\/";
+  if (std::string(separators).find(dir.back()) != std::string::npos)
+    return name + " ends with a separator " + Quoted(dir) + "; write it without one";
+  size_t from = posix ? 1 : drive ? 3 : 2;
+  if (!PlainSteps(dir, from, separators) || (share && dir.find_first_of(separators, 2) == std::string::npos))
+    return name + " has an empty, \".\" or \"..\" step " + Quoted(dir);
+  return "";
+}
+
+std::string StartMenuProblem(const std::string& folder) {
+  bool rooted = folder[0] == '/' || folder[0] == '\\' || (folder.size() >= 2 && folder[1] == ':');
+  if (rooted || !PlainSteps(folder, 0, "\\/"))
+    return "StartMenuFolder must be a relative name below the programs folder, without empty, \".\" or \"..\" steps " +
+           Quoted(folder);
+  return "";
+}
+
+std::string UninstallKeyProblem(const std::string& key) {
+  size_t slash = key.find('\\');
+  bool root_ok = key.rfind("HKEY_", 0) == 0 && slash != std::string::npos && slash > 5;
+  for (size_t i = 5; root_ok && i < slash; ++i)
+    if (!(std::isupper(static_cast<unsigned char>(key[i])) || key[i] == '_')) root_ok = false;
+  if (!root_ok || !PlainSteps(key, slash + 1, "\\"))
+    return "UninstallKey must be the root key's name and the key's path, HKEY_LOCAL_MACHINE\\SOFTWARE\\... " + Quoted(key);
+  return "";
+}
+
 }  // namespace
 
 const char* FieldName(size_t field) { return field < kFieldCount ? kFieldNames[field] : "?"; }
@@ -47,10 +103,22 @@ std::string CheckRecord(const Record& record) {
     if (f.find(',') != std::string::npos)
       return name + " contains a comma (\"" + f + "\"); commas separate the fields of the record";
     if (f.find('\0') != std::string::npos) return name + " contains a zero byte";
+    for (char c : f) {
+      unsigned char b = static_cast<unsigned char>(c);
+      if (b < 32 || b == 127)
+        return name + " contains a control character (byte " + std::to_string(b) + "); no path or name holds one";
+    }
     if (f.size() > FieldLimit(i))
       return name + " is " + std::to_string(f.size()) + " bytes long; at most " + std::to_string(FieldLimit(i)) +
              " are allowed";
   }
+  for (size_t flag : {IsJre, Integrated})
+    if (record[flag] != "0" && record[flag] != "1")
+      return std::string(FieldName(flag)) + " must be 0 or 1, not \"" + record[flag] + "\"";
+  for (const std::string& problem :
+       {InstallDirProblem(record[InstallDir]), StartMenuProblem(record[StartMenuFolder]),
+        UninstallKeyProblem(record[UninstallKey])})
+    if (!problem.empty()) return problem;
   std::string text = RecordText(record);
   if (text.size() > kTextLimit)
     return "the record is " + std::to_string(text.size()) + " bytes long; at most " + std::to_string(kTextLimit) +

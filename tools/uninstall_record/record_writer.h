@@ -42,10 +42,14 @@ const char* FieldName(size_t field);
 // paths, 11 for version parts and flags.
 size_t FieldLimit(size_t field);
 
-// Why the uninstaller could not read `record` back exactly, or an empty
-// text when it can: an empty field, a comma or a zero byte in a field (the
-// reader splits at commas and drops empty fields), a field over its limit,
-// a text over kTextLimit bytes.
+// Why the uninstaller could not read `record` back exactly, or would refuse
+// it, or an empty text when neither: an empty field, a comma, a zero byte
+// or another control character in a field (the reader splits at commas and
+// drops empty fields), a field over its limit, a text over kTextLimit bytes;
+// an InstallDir that is not a plain absolute path (POSIX or Windows form)
+// without a trailing separator and without empty, "." or ".." steps; a
+// StartMenuFolder that is not a plain relative name; IsJre or Integrated
+// other than "0" or "1"; an UninstallKey not of the form HKEY_<ROOT>\<path>.
 std::string CheckRecord(const Record& record);
 
 // The record text, the fields joined by ",".
