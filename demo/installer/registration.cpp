@@ -36,7 +36,7 @@ std::string full_name(RegistryRoot root, const std::string& path) {
 // The installation directory as the uninstaller takes it: no trailing
 // separator.
 std::string directory_text(const fs::path& target) {
-  std::string s = target.string();
+  std::string s = uninstall_record::PathText(target);
   while (s.size() > 1 && (s.back() == '/' || s.back() == '\\')) s.pop_back();
   return s;
 }
@@ -170,8 +170,9 @@ void Registration::run(const RegistrationOptions& o) {
 
 void Registration::place_uninstaller(const RegistrationOptions& o, const fs::path& placed) {
   std::string error;
-  if (!uninstall_record::AppendRecordToFile(o.uninstaller.string(), placed.string(), make_record(id_, o.target), true,
-                                            error)) {
+  if (!uninstall_record::AppendRecordToFile(uninstall_record::PathText(o.uninstaller),
+                                           uninstall_record::PathText(placed), make_record(id_, o.target), true,
+                                           error)) {
     throw InstallError(EXIT_REGISTRATION_FAILED, "cannot place the uninstaller: " + error);
   }
   undo_.push_back([placed] {
@@ -189,8 +190,8 @@ void Registration::register_uninstall_entry(const RegistrationOptions& o, const 
   reg.set_text(hklm, key, "DisplayVersion", id_.full_version);
   reg.set_text(hklm, key, "Publisher", id_.publisher);
   reg.set_text(hklm, key, "InstallLocation", directory_text(o.target));
-  reg.set_text(hklm, key, "UninstallString", "\"" + placed.string() + "\"");
-  reg.set_text(hklm, key, "QuietUninstallString", "\"" + placed.string() + "\" -silent");
+  reg.set_text(hklm, key, "UninstallString", "\"" + uninstall_record::PathText(placed) + "\"");
+  reg.set_text(hklm, key, "QuietUninstallString", "\"" + uninstall_record::PathText(placed) + "\" -silent");
   reg.set(hklm, key, "NoModify", RegistryValue::dword(1));
   reg.set(hklm, key, "NoRepair", RegistryValue::dword(1));
   log_.info("Registered " + full_name(hklm, key));
@@ -231,7 +232,7 @@ void Registration::make_start_menu_folder(const RegistrationOptions& o) {
     // A system without a start menu of its own: name a folder for it, which
     // is where the uninstaller will look.
     programs = o.programs_folder ? *o.programs_folder : default_programs_folder();
-    reg.set_text(hklm, SHELL_FOLDERS_KEY, COMMON_PROGRAMS, programs.string());
+    reg.set_text(hklm, SHELL_FOLDERS_KEY, COMMON_PROGRAMS, uninstall_record::PathText(programs));
   }
 
   const fs::path folder = programs / id_.start_menu_folder;

@@ -6,6 +6,9 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <type_traits>
+
+#include "platform/code_page.h"
 
 namespace uninstall_record {
 namespace {
@@ -19,7 +22,7 @@ constexpr const char* kFieldNames[kFieldCount] = {
 };
 
 bool ReadFile(const std::string& path, std::string& out, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) {
     error = "cannot open " + path;
     return false;
@@ -88,6 +91,30 @@ std::string UninstallKeyProblem(const std::string& key) {
 }
 
 }  // namespace
+
+std::filesystem::path PathOf(const std::string& text) {
+  // Windows names narrow paths in the ANSI code page, which the C++ library
+  // does not use for them (a "\x80" would not be a euro sign).
+  if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>) {
+    std::u16string wide;
+    platform::code_page().to_utf16(text, platform::CodePageId::ansi, wide);
+    return std::filesystem::path(wide);
+  } else {
+    return std::filesystem::path(text);
+  }
+}
+
+std::string PathText(const std::filesystem::path& path) {
+  // The C++ library's narrow form is UTF-8 on Windows; the uninstaller reads
+  // the record's paths in the ANSI code page.
+  if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>) {
+    std::string text;
+    platform::code_page().from_utf16(path.u16string(), platform::CodePageId::ansi, text);
+    return text;
+  } else {
+    return path.string();
+  }
+}
 
 const char* FieldName(size_t field) { return field < kFieldCount ? kFieldNames[field] : "?"; }
 
@@ -178,24 +205,24 @@ bool AppendRecordToFile(const std::string& program, const std::string& output, c
 
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path target(output);
-  fs::path temp = target;
-  temp += ".record-tmp";
+  const fs::path target = PathOf(output);
+  const std::string temp_text = output + ".record-tmp";
+  const fs::path temp = PathOf(temp_text);
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out.write(result.data(), static_cast<std::streamsize>(result.size()));
     out.close();
     if (!out) {
       fs::remove(temp, ec);
-      error = "cannot write " + temp.string();
+      error = "cannot write " + temp_text;
       return false;
     }
   }
   // The copy must stay runnable: it gets the program's permissions.
-  fs::permissions(temp, fs::status(program, ec).permissions(), ec);
+  fs::permissions(temp, fs::status(PathOf(program), ec).permissions(), ec);
   if (ec) {
     fs::remove(temp, ec);
-    error = "cannot set the permissions of " + temp.string();
+    error = "cannot set the permissions of " + temp_text;
     return false;
   }
   fs::rename(temp, target, ec);

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -65,6 +66,12 @@ int64_t RecordOffset(std::string_view image);
 // large for the 32-bit offset.
 bool AppendRecord(std::string_view image, const Record& record, bool replace, std::string& out,
                   std::string& error);
+
+// A path text of the record (ANSI on Windows, bytes on POSIX) as a path
+// for the C++ file functions, and back. The C++ library's own narrow form
+// is UTF-8 on Windows, which the uninstaller would not read as meant.
+std::filesystem::path PathOf(const std::string& text);
+std::string PathText(const std::filesystem::path& path);
 
 // Reads `program`, appends the record and writes the result to `output`
 // (which may be `program` itself) through a temporary file in the same
