@@ -17,6 +17,7 @@
 #include "fakes/fake_directory_tree.h"
 #include "fakes/temp_dir.h"
 #include "platform/tree_removal.h"
+#include "support/tree_snapshot.h"
 
 namespace fs = std::filesystem;
 using platform::Error;
@@ -36,25 +37,6 @@ std::string Read(const std::string& path) {
   return s.str();
 }
 
-// Every entry below `root` with its content (files), target (links) and
-// modification time, to tell that nothing there changed.
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> out;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator(); ++it) {
-    struct stat st;
-    if (::lstat(it->path().c_str(), &st) != 0) continue;
-    std::string what = std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + " " +
-                       std::to_string(st.st_mode) + " ";
-    if (S_ISLNK(st.st_mode))
-      what += "-> " + fs::read_symlink(it->path()).string();
-    else if (S_ISREG(st.st_mode))
-      what += Read(it->path());
-    out[it->path().string()] = what;
-  }
-  return out;
-}
-
 bool Exists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
@@ -71,7 +53,7 @@ class PosixTreeRemoval : public ::testing::Test {
     tree_ = temp_ / "tree";
     Write(tree_ + "/a.txt", "a");
     Write(tree_ + "/sub/b.txt", "b");
-    before_ = Snapshot(outside_);
+    before_ = TreeSnapshot(outside_);
   }
   void TearDown() override {
     for (auto it = mounts_.rbegin(); it != mounts_.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
@@ -102,12 +84,12 @@ TEST_F(PosixTreeRemoval, LinkAsTheTopIsRefusedHoweverItIsWritten) {
     EXPECT_FALSE(top.directory.is_open());
   }
   EXPECT_TRUE(Exists(temp_ / "link"));
-  EXPECT_EQ(Snapshot(outside_), before_);
+  EXPECT_EQ(TreeSnapshot(outside_), before_);
   // As a deletion-list entry the link itself goes, never its target.
   platform::TreeRemovalReport report = platform::remove_path(temp_ / "link/", {});
   EXPECT_TRUE(report.top_removed);
   EXPECT_FALSE(Exists(temp_ / "link"));
-  EXPECT_EQ(Snapshot(outside_), before_);
+  EXPECT_EQ(TreeSnapshot(outside_), before_);
 }
 
 TEST_F(PosixTreeRemoval, LinksInsideGoThemselvesAndLinksAboveAreResolved) {
@@ -125,7 +107,7 @@ TEST_F(PosixTreeRemoval, LinksInsideGoThemselvesAndLinksAboveAreResolved) {
   EXPECT_TRUE(report.top_removed);
   EXPECT_TRUE(report.left.empty());
   EXPECT_FALSE(Exists(tree_));
-  EXPECT_EQ(Snapshot(outside_), before_);
+  EXPECT_EQ(TreeSnapshot(outside_), before_);
   EXPECT_TRUE(Exists(temp_ / "above"));
 }
 
@@ -144,7 +126,7 @@ TEST_F(PosixTreeRemoval, DirectorySwappedForALinkAfterItsListingIsNotFollowed) {
   ASSERT_TRUE(swapped);
   EXPECT_TRUE(report.top_removed);
   EXPECT_FALSE(Exists(tree_));
-  EXPECT_EQ(Snapshot(outside_), before_);
+  EXPECT_EQ(TreeSnapshot(outside_), before_);
   EXPECT_EQ(Read(temp_ / "moved-away/c.txt"), "c");
 }
 
@@ -166,7 +148,7 @@ TEST_F(PosixTreeRemoval, ParentSwappedForALinkMidRunLeavesTheWalkOnTheHeldDirect
   platform::TreeRemovalReport report = platform::remove_tree(top, {});
   ASSERT_TRUE(swapped);
   EXPECT_TRUE(fs::is_empty(temp_ / "tree-moved"));
-  EXPECT_EQ(Snapshot(outside_), before_);
+  EXPECT_EQ(TreeSnapshot(outside_), before_);
   // The name of the top now means the link, which is not what was opened:
   // it stays, and so does the emptied directory, reported.
   EXPECT_TRUE(fs::is_symlink(tree_));
@@ -203,7 +185,7 @@ TEST_F(PosixTreeRemoval, MountsInsideAreLeftAndReported) {
   EXPECT_EQ(Read(temp_ / "file-outside"), "file");
   EXPECT_FALSE(Exists(tree_ + "/a.txt"));
   EXPECT_FALSE(Exists(tree_ + "/sub/b.txt"));
-  EXPECT_EQ(Snapshot(outside_), before_);
+  EXPECT_EQ(TreeSnapshot(outside_), before_);
 }
 
 TEST_F(PosixTreeRemoval, NamesThatAreNotUtf8AreRemovedAsTheyAre) {

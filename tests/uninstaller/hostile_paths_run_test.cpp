@@ -10,30 +10,13 @@
 
 #include <map>
 
+#include "support/tree_snapshot.h"
 #include "uninstall_run.h"
 #include "uninstall_main.h"
 
 namespace {
 
 const std::string kFailed = "Uninstallation Failed: ";
-
-// Content, mode and modification time of every entry below `root`.
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-  std::map<std::string, std::string> out;
-  std::error_code ec;
-  for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator(); ++it) {
-    struct stat st;
-    if (::lstat(it->path().c_str(), &st) != 0) continue;
-    std::string what = std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) + " " +
-                       std::to_string(st.st_mode) + " ";
-    if (S_ISLNK(st.st_mode))
-      what += "-> " + fs::read_symlink(it->path()).string();
-    else if (S_ISREG(st.st_mode))
-      what += ReadFileBytes(it->path());
-    out[it->path().string()] = what;
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -57,7 +40,7 @@ class HostilePaths : public UninstallRun {
   }
   // Everything outside the installation directory, as it is now.
   std::map<std::string, std::string> Outside() {
-    std::map<std::string, std::string> all = Snapshot(world_);
+    std::map<std::string, std::string> all = TreeSnapshot(world_);
     std::map<std::string, std::string> out;
     for (auto& [path, what] : all) {
       bool inside = path == install_ || path.rfind(install_ + "/", 0) == 0;
@@ -78,6 +61,17 @@ class HostilePaths : public UninstallRun {
                    "Windows Registry Editor Version 5.00\n\n"
                    "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders]\n"
                    "\"Common Programs\"=\"" + dir + "\"\n\n");
+  }
+
+  // A run that removes everything: exit status 0, the success line alone,
+  // the directory gone once the script has run, nothing outside changed.
+  void ExpectWholeRemoval() {
+    auto before = Outside();
+    EXPECT_EQ(Run({"-silent", "-log=" + log_}), kExitRemoved);
+    EXPECT_EQ(Log(log_), fields_.product + " was successfully uninstalled.\n");
+    ASSERT_TRUE(WaitForScript());
+    EXPECT_FALSE(Exists(install_));
+    EXPECT_EQ(Outside(), before);
   }
 
   std::string log_;
@@ -137,12 +131,7 @@ TEST_F(HostilePaths, TrailingSeparatorsAndDotStepsNameTheSameDirectory) {
   MakeProduct();
   fields_.install_dir = world_ + "/apps//vendor/./product/";
   PlaceUninstaller();
-  auto before = Outside();
-  EXPECT_EQ(Run({"-silent", "-log=" + log_}), kExitRemoved);
-  EXPECT_EQ(Log(log_), fields_.product + " was successfully uninstalled.\n");
-  ASSERT_TRUE(WaitForScript());
-  EXPECT_FALSE(Exists(install_));
-  EXPECT_EQ(Outside(), before);
+  ExpectWholeRemoval();
 }
 
 TEST_F(HostilePaths, MountInsideTheTreeIsLeftReportedAndFailsTheStatus) {
@@ -174,24 +163,19 @@ TEST_F(HostilePaths, NamesThatAreNotUtf8AreRemovedAndSoIsADirectoryNamedSo) {
   fs::create_directories(install_ + "/lib/\xc3(dir");
   WriteFileBytes(install_ + "/lib/\xc3(dir/x", "3");
   PlaceUninstaller();
-  auto before = Outside();
-  EXPECT_EQ(Run({"-silent", "-log=" + log_}), kExitRemoved);
-  EXPECT_EQ(Log(log_), fields_.product + " was successfully uninstalled.\n");
-  ASSERT_TRUE(WaitForScript());
-  EXPECT_FALSE(Exists(install_));
-  EXPECT_EQ(Outside(), before);
+  ExpectWholeRemoval();
 }
 
 TEST_F(HostilePaths, InteractiveRunWithNobodyToAskFailsAtOnceAndTouchesNothing) {
   MakeProduct();
   PlaceUninstaller();
   detached_ = true;
-  auto before = Snapshot(world_);
+  auto before = TreeSnapshot(world_);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Run({}), kExitNoUser);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   EXPECT_EQ(Stderr(), "uninstall: no terminal or desktop to ask on, nothing was removed (use -silent)\n");
-  auto after = Snapshot(world_);
+  auto after = TreeSnapshot(world_);
   after.erase(world_ + "/stderr");
   before.erase(world_ + "/stderr");
   EXPECT_EQ(after, before);
