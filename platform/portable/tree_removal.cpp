@@ -237,12 +237,14 @@ int count_tree_files(const TreeTop& top) {
 TreeRemovalReport remove_path(const std::string& path, const TreeRemovalOptions& options) {
   TreeTop top;
   Error e = open_tree(path, top);
-  if (e == Error::none) return remove_tree(top, options);
+  // A mount point named for removal is another volume altogether: it stays.
+  if (e == Error::none && top.entry.kind != TreeEntryKind::mount_point) return remove_tree(top, options);
   TreeRemovalReport report;
-  if (e != Error::is_link && e != Error::not_directory) {
+  if (e != Error::none && e != Error::is_link && e != Error::not_directory) {
     report.error = e;
     return report;
   }
+  top.directory.close();
   Walk walk(options, report, top.parent.mount());
   report.top_removed = walk.Entry(top.parent, top.entry) == Stays::nothing;
   return report;

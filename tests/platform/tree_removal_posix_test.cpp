@@ -183,6 +183,12 @@ TEST_F(PosixTreeRemoval, MountsInsideAreLeftAndReported) {
   EXPECT_EQ(left[tree_ + "/bound-file"], LeftReason::mount_point);
   EXPECT_EQ(Read(tree_ + "/tmpfs/on-tmpfs.txt"), "tmpfs");
   EXPECT_EQ(Read(temp_ / "file-outside"), "file");
+  // Named for removal itself (a deletion-list line), a mount point stays too.
+  platform::TreeRemovalReport named = platform::remove_path(tree_ + "/tmpfs", {});
+  EXPECT_FALSE(named.top_removed);
+  ASSERT_EQ(named.left.size(), 1u);
+  EXPECT_EQ(named.left[0].reason, LeftReason::mount_point);
+  EXPECT_EQ(Read(tree_ + "/tmpfs/on-tmpfs.txt"), "tmpfs");
   EXPECT_FALSE(Exists(tree_ + "/a.txt"));
   EXPECT_FALSE(Exists(tree_ + "/sub/b.txt"));
   EXPECT_EQ(TreeSnapshot(outside_), before_);
