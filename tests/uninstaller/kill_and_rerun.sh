@@ -112,6 +112,10 @@ for round in $(seq 1 "$rounds"); do
     problem="$problem; another version's key lost"
   [ -e "$w/startmenu/Other.lnk" ] || problem="$problem; other start-menu entry lost"
 
+  # A run that ended before the kill, or was killed just after it started
+  # its self-removal script, leaves that script to take the program: let it
+  # finish first, or it would delete the program under the rerun.
+  for i in $(seq 1 200); do [ -z "$(ls -A "$w/tmp")" ] && break; sleep 0.05; done
   # The rerun (the program stays until the self-removal script takes it).
   if [ -e "$w/product/uninstall" ]; then
     run_env "$w" "$w/product/uninstall" -silent -log="$w/log2" < /dev/null 2> /dev/null
