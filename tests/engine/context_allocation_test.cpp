@@ -79,7 +79,8 @@ std::string archive_with_security_block(uint32_t declared, uint16_t method, cons
   return engine_test::build_zip({e});
 }
 
-int extract_restoring_security(const std::string& zip) {
+// Extracts (or, with `test_only`, tests) the archive with -X.
+int extract_restoring_security(const std::string& zip, bool test_only = false) {
   fakes::TempDir dir("alloc");
   const std::string archive = engine_test::join(dir, "s.zip");
   engine_test::write_file(archive, zip);
@@ -89,6 +90,7 @@ int extract_restoring_security(const std::string& zip) {
   o.keep_paths = 1;
   o.overwrite_always = 1;
   o.restore_security = 1;
+  o.test_only = test_only ? 1 : 0;
   EngineCallbacks cb{};
   cb.print = counting_print;
   cb.replace = any_replace;
@@ -106,17 +108,28 @@ TEST(ArchiveSizedAllocation, DescriptorSizeIsCheckedAgainstTheBlock) {
     // Nothing near the claimed size was asked for (the engine's own
     // buffers are below a megabyte).
     EXPECT_LT(g_largest_nothrow, size_t{1} << 20) << method;
+    // Testing checks the same claim before it allocates.
+    rc = extract_restoring_security(archive_with_security_block(0xFFFFFFF0u, method, "abcd"), true);
+    EXPECT_EQ(rc, method == 0 ? 8 * 256 + 2 : RC_ERROR) << g_text;
+    EXPECT_NE(g_text.find(method == 0 ? " bad CRC for extended attributes\n" : " invalid compressed data for EAs\n"),
+              std::string::npos)
+        << g_text;
+    EXPECT_LT(g_largest_nothrow, size_t{1} << 20) << method;
   }
 }
 
 TEST(ArchiveSizedAllocation, FailureIsReportedNotSwallowed) {
   const std::string descriptor(77, 'd');
   g_fail_size = descriptor.size();
-  int rc = extract_restoring_security(archive_with_security_block(77, 0, descriptor));
-  g_fail_size = 0;
+  const std::string zip = archive_with_security_block(77, 0, descriptor);
+  int rc = extract_restoring_security(zip);
   EXPECT_EQ(rc, RC_NO_MEMORY_BLOCK);
   EXPECT_NE(g_text.find("error:  not enough memory for the security descriptor of "), std::string::npos) << g_text;
   EXPECT_NE(g_text.find("s.txt (77 bytes)\n"), std::string::npos);
+  rc = extract_restoring_security(zip, true);
+  g_fail_size = 0;
+  EXPECT_EQ(rc, RC_NO_MEMORY_BLOCK);
+  EXPECT_NE(g_text.find(" out of memory while inflating EAs\n"), std::string::npos) << g_text;
 }
 
 }  // namespace
