@@ -226,6 +226,17 @@ TEST_F(HostileArchive, DataReachingIntoTheCentralDirectoryIsRefusedAndTheRestExt
   EXPECT_EQ(files_below(target), std::vector<std::string>{"ok.txt 4"});
   EXPECT_NE(c.record.text.find("file #2:  long.bin:  data overlaps the central directory\n"), std::string::npos)
       << c.record.text;
+
+  // Behind 4,096 bytes of a program (offsets still counted from the
+  // archive's start) the directory is where the file has it: the same
+  // refusal, though the entry's end lies far before that file offset.
+  ASSERT_EQ(fs().delete_file(target + "/ok.txt"), platform::Error::none);
+  engine_call p = extract(std::string(4096, 'x') + zip);
+  EXPECT_EQ(p.result, RC_ERROR);
+  EXPECT_EQ(files_below(target), std::vector<std::string>{"ok.txt 4"});
+  EXPECT_NE(p.record.text.find("4096 extra bytes at beginning or within zipfile"), std::string::npos) << p.record.text;
+  EXPECT_NE(p.record.text.find("file #2:  long.bin:  data overlaps the central directory\n"), std::string::npos)
+      << p.record.text;
 }
 
 TEST_F(HostileArchive, LocalHeaderDisagreeingOnNameMethodOrSizesRefusesThatEntry) {
