@@ -242,3 +242,56 @@ TEST(PosixBackend, LocalTimeIgnoresTzVariable) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
+
+TEST(PosixBackend, LocalToUnixTimeAgreesWithMktimeAcrossOffsetChanges) {
+  // In a child: after the one-time removal of TZ, zones with daylight
+  // saving (and one with half-hour steps) are set by hand, and every
+  // answer is compared with mktime's, including the hours around each
+  // change of offset and fields out of range as MS-DOS times carry them.
+  pid_t child = ::fork();
+  if (child == 0) {
+    platform::BrokenDownTime probe;
+    platform::local_time().to_local(0, probe);
+    const char* zones[] = {"CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT,M3.2.0,M11.1.0", "LHST-10:30LHDT-11,M10.1.0,M4.1.0",
+                           "UTC0"};
+    int zone_number = 0;
+    for (const char* zone : zones) {
+      ++zone_number;
+      ::setenv("TZ", zone, 1);
+      ::tzset();
+      for (int year : {1980, 1999, 2024, 2037, 2100}) {
+        for (int month = 0; month <= 13; ++month) {
+          for (int day : {0, 1, 8, 14, 26, 27, 28, 29, 31, 32}) {
+            for (int hour = 0; hour <= 26; ++hour) {
+              for (int minute : {0, 29, 30, 59, 63}) {
+                platform::BrokenDownTime b;
+                b.year = year;
+                b.month = month;
+                b.day = day;
+                b.hour = hour;
+                b.minute = minute;
+                b.second = 58;
+                int64_t ours = 0;
+                if (!platform::local_time().from_local(b, ours)) ::_exit(20 + zone_number);
+                struct tm tm {};
+                tm.tm_year = year - 1900;
+                tm.tm_mon = month - 1;
+                tm.tm_mday = day;
+                tm.tm_hour = hour;
+                tm.tm_min = minute;
+                tm.tm_sec = 58;
+                tm.tm_isdst = -1;
+                if (static_cast<int64_t>(::mktime(&tm)) != ours) ::_exit(30 + zone_number);
+              }
+            }
+          }
+        }
+      }
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
