@@ -1,6 +1,7 @@
 // Finishing an extracted file: its times are set on the still open handle
 // (so neither a read-only attribute nor a later close can stop them), then
-// the file is closed and given its attributes, permission bits and security.
+// the file is closed and given its attributes, its permission bits (unless
+// it was created with them) and security.
 #include <string>
 
 #include "context.h"
@@ -64,7 +65,7 @@ int close_output_file(EngineContext& ctx) {
   out.opened = false;
 
   uint32_t attributes = ctx.info ? ctx.info->file_attributes : platform::FILE_ATTR_ARCHIVE;
-  if (attributes & ENTRY_ATTR_HAS_UNIX_MODE) {
+  if ((attributes & ENTRY_ATTR_HAS_UNIX_MODE) && !(was_open && out.mode_given)) {
     if (fs.set_unix_mode(path, (attributes >> ENTRY_ATTR_UNIX_SHIFT) & 0777) != platform::Error::none)
       message(ctx, "\nwarning (%d): could not set file attributes\n", fs.last_system_error());
   }

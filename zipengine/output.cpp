@@ -7,6 +7,7 @@
 #include <string>
 
 #include "context.h"
+#include "file_metadata.h"
 #include "messages.h"
 #include "output_state.h"
 #include "platform/file_system.h"
@@ -61,8 +62,16 @@ int open_output_file(EngineContext& ctx) {
   out.opened = false;
   const std::string name(ctx.output_name);
   // Creating exclusively costs one call for a new file and never follows a
-  // link that may stand at the name.
-  platform::Error e = fs.create_exclusive(name, out.file);
+  // link that may stand at the name. A Unix-host entry's permission bits are
+  // given as it is made (less the umask, as a later change would be), which
+  // saves a change by name after the close.
+  const uint32_t attributes = ctx.info ? ctx.info->file_attributes : 0;
+  out.mode_given = (attributes & ENTRY_ATTR_HAS_UNIX_MODE) != 0;
+  const uint32_t mode = (attributes >> ENTRY_ATTR_UNIX_SHIFT) & 0777;
+  auto create = [&] {
+    return out.mode_given ? fs.create_exclusive_with_mode(name, mode, out.file) : fs.create_exclusive(name, out.file);
+  };
+  platform::Error e = create();
   if (e == platform::Error::already_exists) {
     platform::FileStatus st;
     if (fs.status(name, st) == platform::Error::none && st.kind == platform::FileKind::file &&
@@ -72,7 +81,7 @@ int open_output_file(EngineContext& ctx) {
       message(ctx, "error:  cannot delete old %s\n", display_form(ctx.output_name).c_str());
       return 1;
     }
-    e = fs.create_exclusive(name, out.file);
+    e = create();
   }
   if (e != platform::Error::none) {
     message(ctx, "error:  cannot create %s\n", display_form(ctx.output_name).c_str());

@@ -21,6 +21,7 @@ struct output_state {
   bool last_was_cr = false;       // the previous text block ended in CR
   int disk_full = 0;              // 0, or OUTPUT_DISK_FULL after a short write
   bool opened = false;            // open_output_file created `file` for this entry
+  bool mode_given = false;        // `file` was created with the entry's permission bits
   // Bytes the entry may still deliver: its declared uncompressed size, set
   // per entry. Data beyond it is not taken (flush_output stops the decoder).
   uint64_t size_left = UINT64_MAX;

@@ -28,6 +28,11 @@ IoResult File::read(void* buffer, size_t n) {
   return owner_->file_read(handle_, buffer, n);
 }
 
+IoResult File::read_at(int64_t offset, void* buffer, size_t n) {
+  if (!is_open()) return {0, Error::io};
+  return owner_->file_read_at(handle_, offset, buffer, n);
+}
+
 IoResult File::write(const void* buffer, size_t n) {
   if (!is_open()) return {0, Error::io};
   return owner_->file_write(handle_, buffer, n);

@@ -115,6 +115,9 @@ class Win32FileSystem final : public FileSystem {
   Error create_exclusive(const std::string& path, File& out) override {
     return open_with(path, GENERIC_WRITE, CREATE_NEW, out);
   }
+  Error create_exclusive_with_mode(const std::string& path, uint32_t, File& out) override {
+    return open_with(path, GENERIC_WRITE, CREATE_NEW, out);
+  }
 
   IoResult file_read(NativeHandle h, void* buffer, size_t n) override {
     char* p = static_cast<char*>(buffer);
@@ -124,6 +127,29 @@ class Win32FileSystem final : public FileSystem {
       DWORD r = 0;
       if (!ReadFile(to_handle(h), p + got, chunk, &r, nullptr)) {
         if (GetLastError() == ERROR_BROKEN_PIPE || GetLastError() == ERROR_HANDLE_EOF) break;
+        return {static_cast<int64_t>(got), fail()};
+      }
+      if (r == 0) break;
+      got += r;
+    }
+    return {static_cast<int64_t>(got), Error::none};
+  }
+
+  IoResult file_read_at(NativeHandle h, int64_t offset, void* buffer, size_t n) override {
+    // The offset travels with each call, so threads sharing the handle do
+    // not disturb each other (the handle's own position moves along, and
+    // nobody relies on it).
+    char* p = static_cast<char*>(buffer);
+    size_t got = 0;
+    while (got < n) {
+      DWORD chunk = static_cast<DWORD>(n - got > 0x40000000u ? 0x40000000u : n - got);
+      const uint64_t at = static_cast<uint64_t>(offset) + got;
+      OVERLAPPED where{};
+      where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+      where.OffsetHigh = static_cast<DWORD>(at >> 32);
+      DWORD r = 0;
+      if (!ReadFile(to_handle(h), p + got, chunk, &r, &where)) {
+        if (GetLastError() == ERROR_HANDLE_EOF) break;
         return {static_cast<int64_t>(got), fail()};
       }
       if (r == 0) break;

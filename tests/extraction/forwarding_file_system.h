@@ -27,7 +27,13 @@ class ForwardingFileSystem : public platform::FileSystem {
   Error open_write_existing(const std::string& path, File& out) override { return inner_.open_write_existing(path, out); }
   Error create(const std::string& path, File& out) override { return inner_.create(path, out); }
   Error create_exclusive(const std::string& path, File& out) override { return inner_.create_exclusive(path, out); }
+  Error create_exclusive_with_mode(const std::string& path, uint32_t mode, File& out) override {
+    return inner_.create_exclusive_with_mode(path, mode, out);
+  }
   IoResult file_read(NativeHandle h, void* buffer, size_t n) override { return inner_.file_read(h, buffer, n); }
+  IoResult file_read_at(NativeHandle h, int64_t offset, void* buffer, size_t n) override {
+    return inner_.file_read_at(h, offset, buffer, n);
+  }
   IoResult file_write(NativeHandle h, const void* buffer, size_t n) override { return inner_.file_write(h, buffer, n); }
   IoResult file_seek(NativeHandle h, int64_t offset) override { return inner_.file_seek(h, offset); }
   IoResult file_size(NativeHandle h) override { return inner_.file_size(h); }

@@ -54,6 +54,14 @@ TEST_F(PosixOutput, UnixPermissionBitsLessTheUmask) {
   EXPECT_EQ(mode_of(root_ + "private"), 0700u & ~mask_);
   extract("ro-tool", unix_attributes(0555) | 0x01);
   EXPECT_EQ(mode_of(root_ + "ro-tool"), 0555u & ~mask_);
+  // The bits are given as the file is made: a mode without write permission
+  // must still let the data in, also over an older file of the name.
+  extract("sealed", unix_attributes(0400), "first");
+  extract("sealed", unix_attributes(0400), "second data");
+  EXPECT_EQ(mode_of(root_ + "sealed"), 0400u & ~mask_);
+  struct stat st;
+  ASSERT_EQ(::stat((root_ + "sealed").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 11);
   EXPECT_EQ(messages_.all, "");
 }
 

@@ -175,10 +175,25 @@ class FakeFileSystem final : public platform::FileSystem {
   Error create_exclusive(const std::string& path, File& out) override {
     return open_via(FsOp::create_exclusive, path, out, &FileSystem::create_exclusive);
   }
+  // Counts (and fails) as create_exclusive.
+  Error create_exclusive_with_mode(const std::string& path, uint32_t unix_mode, File& out) override {
+    out.close();
+    if (Error e = check(FsOp::create_exclusive, &path); e != Error::none) return e;
+    File real;
+    Error e = inner_.create_exclusive_with_mode(path, unix_mode, real);
+    if (e != Error::none) return e;
+    out = File(*this, real.release());
+    return Error::none;
+  }
 
   IoResult file_read(NativeHandle h, void* buffer, size_t n) override {
     if (Error e = check(FsOp::read, nullptr); e != Error::none) return {0, e};
     return inner_.file_read(h, buffer, n);
+  }
+  // Counts (and fails) as read.
+  IoResult file_read_at(NativeHandle h, int64_t offset, void* buffer, size_t n) override {
+    if (Error e = check(FsOp::read, nullptr); e != Error::none) return {0, e};
+    return inner_.file_read_at(h, offset, buffer, n);
   }
   IoResult file_write(NativeHandle h, const void* buffer, size_t n) override {
     if (Error e = check(FsOp::write, nullptr); e != Error::none) return {0, e};

@@ -85,6 +85,7 @@ class ConfinedFileSystem final : public extraction_test::ForwardingFileSystem {
   Error create_directory(const std::string& path) override { return change("directory", path) ? inner_.create_directory(path) : Error::access_denied; }
   Error create(const std::string& path, File& out) override { return change("file", path, true) ? inner_.create(path, out) : Error::access_denied; }
   Error create_exclusive(const std::string& path, File& out) override { return change("file", path, true) ? inner_.create_exclusive(path, out) : Error::access_denied; }
+  Error create_exclusive_with_mode(const std::string& path, uint32_t m, File& out) override { return change("file", path, true) ? inner_.create_exclusive_with_mode(path, m, out) : Error::access_denied; }
   Error set_attributes(const std::string& path, uint32_t a) override { return change("attributes", path) ? inner_.set_attributes(path, a) : Error::access_denied; }
   Error set_unix_mode(const std::string& path, uint32_t m) override { return change("mode", path) ? inner_.set_unix_mode(path, m) : Error::access_denied; }
   Error set_times(const std::string& path, const FileTimes& t) override { return change("times", path) ? inner_.set_times(path, t) : Error::access_denied; }

@@ -51,6 +51,11 @@ class File {
   // Reads up to n bytes at the current position. value: the bytes read,
   // fewer than n only at the end of the file, 0 at the end.
   IoResult read(void* buffer, size_t n);
+  // Reads up to n bytes at an absolute offset. The current position is not
+  // used (nor moved on POSIX; Windows moves it), so several threads may read
+  // one file this way at once. value: the bytes read, fewer than n only at
+  // the end of the file.
+  IoResult read_at(int64_t offset, void* buffer, size_t n);
   // Writes n bytes at the current position. value: the bytes written; when
   // fewer than n reached the file the error is set (disk_full when the OS
   // accepted only part of the block).

@@ -98,9 +98,14 @@ class FileSystem {
   // Creates a new file for writing; already_exists when the path exists
   // (O_EXCL / CREATE_NEW), including a dangling symbolic link.
   virtual Error create_exclusive(const std::string& path, File& out) = 0;
+  // The same, the new file getting the permission bits of `unix_mode` (its
+  // low 9 bits, less the umask) as it is made, so that no later call is
+  // needed for them. Win32: the mode is ignored.
+  virtual Error create_exclusive_with_mode(const std::string& path, uint32_t unix_mode, File& out) = 0;
 
   // ---- Operations on open files; use platform::File instead.
   virtual IoResult file_read(NativeHandle h, void* buffer, size_t n) = 0;
+  virtual IoResult file_read_at(NativeHandle h, int64_t offset, void* buffer, size_t n) = 0;
   virtual IoResult file_write(NativeHandle h, const void* buffer, size_t n) = 0;
   virtual IoResult file_seek(NativeHandle h, int64_t offset) = 0;
   virtual IoResult file_size(NativeHandle h) = 0;
