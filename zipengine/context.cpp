@@ -10,6 +10,7 @@ EngineContext::EngineContext() = default;
 
 EngineContext::~EngineContext() {
   std::free(input_buffer);
+  std::free(data_buffer);
   std::free(output_buffer);
   std::free(extra_field);
   std::free(password);

@@ -176,6 +176,15 @@ struct EngineContext {
   int32_t input_encrypted = 0;      // refills of the current entry are decrypted
   int32_t buffer_length = 0;        // valid bytes in the buffer (0: nothing loaded)
   int32_t buffer_decrypted = 0;     // some buffered bytes were decrypted in place
+  // Entry data beyond what the input buffer held comes through data_buffer
+  // (input.h), read at explicit offsets from data_file (the archive file;
+  // the caller's when this context decodes for another thread).
+  uint8_t* data_buffer = nullptr;      // DATA_BUFFER_SIZE bytes, made at the first use
+  platform::File* data_file = nullptr;  // null: archive_file
+  int64_t data_next = 0;               // physical offset of the entry's next byte not loaded
+  int64_t data_end = 0;                // physical offset just after the entry's data
+  bool data_in_buffer = false;         // read_ptr points into data_buffer
+  int64_t pending_position = -1;       // where block reads go on (>= 0: not loaded yet)
 
   // ---- Output ----
   uint8_t* output_buffer = nullptr;  // 65,537 bytes: the archive comment is shown through it

@@ -22,10 +22,25 @@ namespace {
 
 constexpr uint32_t COPY_BLOCK = 32768;
 
-// Stored data: copied through the window in blocks of 32 KiB.
+// Stored data, flushed in blocks of 32 KiB. Whole blocks and the entry's
+// last piece go to the flush straight from the input; only a block split
+// between two reads is gathered in the window first.
 int copy_stored(EngineContext& ctx) {
+  align_entry_data(ctx);
   uint32_t filled = 0;
   while (refill_entry_input(ctx)) {
+    while (filled == 0 && (ctx.unread_count >= static_cast<int32_t>(COPY_BLOCK) ||
+                           (ctx.remaining_compressed <= 0 && ctx.unread_count > 0))) {
+      const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(ctx.unread_count), COPY_BLOCK);
+      const uint8_t* block = ctx.read_ptr;
+      ctx.read_ptr += n;
+      ctx.unread_count -= static_cast<int32_t>(n);
+      int r = flush_output(ctx, block, n);
+      if (n < COPY_BLOCK) return r;  // that was the final, partial block
+      if (r) return r;
+      if (ctx.output.disk_full) return RC_DISK_FULL;
+    }
+    if (ctx.unread_count <= 0) continue;
     uint32_t take = std::min<uint32_t>(static_cast<uint32_t>(ctx.unread_count), COPY_BLOCK - filled);
     std::memcpy(ctx.window + filled, ctx.read_ptr, take);
     ctx.read_ptr += take;

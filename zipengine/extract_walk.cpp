@@ -440,8 +440,7 @@ visit visit_entry(EngineContext& ctx, walk_state& w, entry_info& info) {
   if (!local_header_agrees(ctx, w, info, n, sizes_differ)) return visit::next;
 
   // From here the byte reader stops at the end of the entry's data.
-  ctx.remaining_compressed = ctx.local.compressed_size;
-  set_aside_leftover_input(ctx);
+  begin_entry_data(ctx, ctx.local.compressed_size);
 
   if (info.encrypted) {
     r = decrypt_entry_header(ctx);

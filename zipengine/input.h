@@ -4,7 +4,11 @@
 //
 // The input buffer always holds an 8,192-byte block aligned to an 8,192-byte
 // offset of the physical file, so a positioned read inside the current block
-// costs no system call.
+// costs no system call. An entry's data starts with what that block holds of
+// it; the rest is read in large pieces into a buffer of its own, so that the
+// next header's block is kept and a read is never shorter than it need be.
+// Every read names its file offset: no reader depends on the file position,
+// and contexts decoding on other threads can share the archive's handle.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +17,10 @@
 
 // End of data, as returned by the byte reader.
 inline constexpr int INPUT_EOF = -1;
+
+// The pieces in which entry data is read beyond the first block: a multiple
+// of the 32 KiB flush block, so stored data can be flushed without a copy.
+inline constexpr int32_t DATA_BUFFER_SIZE = 65536;
 
 // A read error met by the byte reader. It is thrown (after the message has
 // been sent) and caught only by zipengine_run, which then returns 3; every
@@ -58,9 +66,23 @@ inline int read_entry_byte(EngineContext& ctx) {
 // one, as a slow-path read past the end would make it).
 bool refill_entry_input(EngineContext& ctx);
 
-// After a refill: keeps the bytes beyond the entry's remaining compressed
-// count aside so that the decoders never see the next header.
-void set_aside_leftover_input(EngineContext& ctx);
+// Starts an entry's data at the current input position, `compressed` bytes
+// long: from here the byte reader stops at its end, and the bytes of the
+// buffer beyond it are set aside so that the decoders never see the next
+// header.
+void begin_entry_data(EngineContext& ctx, int64_t compressed);
+
+// Starts an entry's data given by place: `compressed` bytes at physical
+// offset `start`, of which the first `prefix_length` are at `prefix` (bytes
+// another context already read; they must stay valid while they are used).
+void begin_entry_data_at(EngineContext& ctx, int64_t start, int64_t compressed, const uint8_t* prefix,
+                         int32_t prefix_length);
+
+// Before any byte of a plain (not encrypted) entry is consumed: drops what
+// the first block held of it, so that every later read starts at a multiple
+// of DATA_BUFFER_SIZE from the data's start. Stored data is then flushed in
+// whole blocks straight from the input. False when that is not possible.
+bool align_entry_data(EngineContext& ctx);
 
 // After an entry: gives back what the decoders did not use and the bytes set
 // aside, so input continues right after the entry's data.

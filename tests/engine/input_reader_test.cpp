@@ -47,12 +47,10 @@ class InputReader : public ::testing::Test {
     ASSERT_EQ(platform::file_system().open_read(join(dir, "data.bin"), *ctx->archive_file), platform::Error::none);
   }
 
-  // Positions at `offset` as the entry walk does: remaining count, then the
-  // leftover set aside.
+  // Positions at `offset` as the entry walk does.
   void start_entry(int64_t offset, int64_t size) {
     ASSERT_EQ(seek_archive(*ctx, offset), RC_OK);
-    ctx->remaining_compressed = size;
-    set_aside_leftover_input(*ctx);
+    begin_entry_data(*ctx, size);
   }
 
   uint8_t next_block_byte() {
