@@ -15,20 +15,22 @@ namespace {
 
 EngineEntry g_engine = nullptr;
 
-void AddPayloadSize(uint32_t uncompressed, uint32_t, int, int, int, int, int, int, char, const char* name,
+// The sizes come in full (zip64 archives go beyond 4 GiB), so the sums
+// do not wrap where the space checks and the progress share need them.
+void AddPayloadSize(uint64_t uncompressed, uint64_t, int, int, int, int, int, int, char, const char* name,
                     const char*, uint32_t, char) {
   LauncherState& s = State();
   s.payload_total += uncompressed;
   if (name) s.payload_longest_name = std::max(s.payload_longest_name, std::strlen(name));
 }
 
-void AddNestedSize(uint32_t uncompressed, uint32_t, int, int, int, int, int, int, char, const char*,
+void AddNestedSize(uint64_t uncompressed, uint64_t, int, int, int, int, int, int, char, const char*,
                    const char*, uint32_t, char) {
   State().nested_total += uncompressed;
 }
 
 int CallEngine(bool list, const std::string& archive, const std::string* target,
-               engine_list_entry_fn list_entry, engine_progress_fn progress) {
+               engine_list_entry64_fn list_entry, engine_progress_fn progress) {
   auto options = std::make_unique<EngineOptions>();
   auto callbacks = std::make_unique<EngineCallbacks>();
   *options = EngineOptions{};
@@ -41,7 +43,7 @@ int CallEngine(bool list, const std::string& archive, const std::string* target,
   options->target_directory = target ? target->c_str() : nullptr;
   callbacks->print = DiscardText;
   callbacks->replace = AnswerReplace;
-  callbacks->list_entry = list_entry;
+  callbacks->list_entry64 = list_entry;
   callbacks->progress = progress;
   EngineEntry entry = g_engine ? g_engine : zipengine_run;
   return entry(0, nullptr, 0, nullptr, options.get(), callbacks.get());

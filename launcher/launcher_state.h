@@ -24,9 +24,8 @@ struct LauncherState {
   std::optional<std::string> temp_base;
   std::optional<std::string> extraction_dir;
   std::string saved_directory;
-  // Sums of 32-bit sizes, kept in 64 bits so that payloads over 4 GiB in
-  // all do not wrap the space check (each entry's size is still 32-bit as
-  // the engine's listing reports it).
+  // Sums of uncompressed sizes, in full: payloads and their entries may be
+  // larger than 4 GiB.
   uint64_t payload_total = 0;
   uint64_t payload_written = 0;
   uint64_t nested_total = 0;

@@ -12,6 +12,7 @@
 #include "mapname.h"
 #include "messages.h"
 #include "name_match.h"
+#include "zip64.h"
 #include "platform/executable_mark.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
@@ -231,22 +232,24 @@ int process_archive(EngineContext& ctx, const char* name, int last_chance) {
   }
   r = comment;
   if (ctx.show_comment && !ctx.info_mode) return r;
+  if (int z = read_zip64_end_record(ctx)) return z;
   if (ctx.info_mode) {
     // The detailed listing shows the end record before the entries.
     const end_record& e = ctx.end;
     message(ctx,
             "\nEnd-of-central-directory record:\n"
-            "  Archive file size:                    %10ld\n"
-            "  End record offset (actual):           %10ld\n"
-            "  End record offset (expected):         %10ld\n"
+            "  Archive file size:                    %10lld\n"
+            "  End record offset (actual):           %10lld%s\n"
+            "  End record offset (expected):         %10lld\n"
             "  This disk / central directory disk:   %5u / %u\n"
-            "  Entries on this disk / in total:      %5u / %u\n"
-            "  Central directory size / offset:      %10lu / %lu\n"
+            "  Entries on this disk / in total:      %5llu / %llu\n"
+            "  Central directory size / offset:      %10llu / %llu\n"
             "  Archive comment length:               %10u\n\n",
-            static_cast<long>(ctx.archive_length), static_cast<long>(ctx.real_end_offset),
-            static_cast<long>(ctx.expected_end_offset), e.this_disk, e.central_start_disk, e.entries_this_disk,
-            e.total_entries, static_cast<unsigned long>(e.central_size), static_cast<unsigned long>(e.central_offset),
-            e.comment_length);
+            static_cast<long long>(ctx.archive_length), static_cast<long long>(ctx.real_end_offset),
+            e.zip64 ? " (zip64)" : "", static_cast<long long>(ctx.expected_end_offset), e.this_disk,
+            e.central_start_disk, static_cast<unsigned long long>(e.entries_this_disk),
+            static_cast<unsigned long long>(e.total_entries), static_cast<unsigned long long>(e.central_size),
+            static_cast<unsigned long long>(e.central_offset), e.comment_length);
   }
 
   const end_record& e = ctx.end;
@@ -275,11 +278,11 @@ int process_archive(EngineContext& ctx, const char* name, int last_chance) {
     r = RC_WARNING;
   }
 
-  int64_t central_offset = e.central_offset;
+  int64_t central_offset = static_cast<int64_t>(e.central_offset);
   ctx.preceding_bytes = ctx.real_end_offset - ctx.expected_end_offset;
   if (ctx.preceding_bytes < 0) {
-    message(ctx, "error [%s]:  missing %ld bytes in zipfile\n  (attempting to process anyway)\n",
-            display_form(name).c_str(), static_cast<long>(-ctx.preceding_bytes));
+    message(ctx, "error [%s]:  missing %lld bytes in zipfile\n  (attempting to process anyway)\n",
+            display_form(name).c_str(), static_cast<long long>(-ctx.preceding_bytes));
     r = RC_ERROR;
   } else if (ctx.preceding_bytes > 0 && central_offset == 0 && e.central_size != 0) {
     message(ctx, "error [%s]:  NULL central directory offset\n  (attempting to process anyway)\n",
@@ -288,8 +291,8 @@ int process_archive(EngineContext& ctx, const char* name, int last_chance) {
     ctx.preceding_bytes = 0;
     r = RC_ERROR;
   } else if (ctx.preceding_bytes > 0) {
-    message(ctx, "warning [%s]:  %ld extra byte%s at beginning or within zipfile\n  (attempting to process anyway)\n",
-            display_form(name).c_str(), static_cast<long>(ctx.preceding_bytes),
+    message(ctx, "warning [%s]:  %lld extra byte%s at beginning or within zipfile\n  (attempting to process anyway)\n",
+            display_form(name).c_str(), static_cast<long long>(ctx.preceding_bytes),
             ctx.preceding_bytes == 1 ? "" : "s");
     r = RC_WARNING;
   }
@@ -317,9 +320,9 @@ int process_archive(EngineContext& ctx, const char* name, int last_chance) {
     }
     message(ctx,
             "error [%s]:  reported length of central directory is\n"
-            "  %ld bytes too long (Atari STZip zipfile?  Pellow ZIPSPLIT 1.1\n"
+            "  %lld bytes too long (Atari STZip zipfile?  Pellow ZIPSPLIT 1.1\n"
             "  zipfile?).  Compensating...\n",
-            display_form(name).c_str(), static_cast<long>(-measured));
+            display_form(name).c_str(), static_cast<long long>(-measured));
     r = RC_ERROR;
   }
 

@@ -19,10 +19,7 @@ uint32_t get32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
-int read_central_entry(EngineContext& ctx) {
-  uint8_t b[CENTRAL_ENTRY_SIZE];
-  if (read_block(ctx, b, CENTRAL_ENTRY_SIZE) != CENTRAL_ENTRY_SIZE) return RC_EARLY_EOF;
-  central_entry& c = ctx.central;
+void decode_central_entry(const uint8_t* b, central_entry& c) {
   c.made_by_version = b[0];
   c.made_by_host = b[1];
   c.needed_version = b[2];
@@ -40,6 +37,13 @@ int read_central_entry(EngineContext& ctx) {
   c.internal_attributes = get16(b + 32);
   c.external_attributes = get32(b + 34);
   c.local_header_offset = get32(b + 38);
+}
+
+int read_central_entry(EngineContext& ctx) {
+  uint8_t b[CENTRAL_ENTRY_SIZE];
+  if (read_block(ctx, b, CENTRAL_ENTRY_SIZE) != CENTRAL_ENTRY_SIZE) return RC_EARLY_EOF;
+  central_entry& c = ctx.central;
+  decode_central_entry(b, c);
 
   entry_info& info = *ctx.info;
   info.host_version = c.made_by_version;

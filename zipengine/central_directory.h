@@ -31,6 +31,9 @@ bool signature_is(const uint8_t* bytes, const uint8_t (&sig)[4]);
 uint16_t get16(const uint8_t* p);
 uint32_t get32(const uint8_t* p);
 
+// Decodes the 42 bytes after a central signature (plain fields only).
+void decode_central_entry(const uint8_t* bytes, central_entry& entry);
+
 // Reads the 42 bytes after a central signature into ctx.central and sets
 // the host fields and flags of *ctx.info. 0 or 51.
 int read_central_entry(EngineContext& ctx);

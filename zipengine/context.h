@@ -32,18 +32,23 @@ inline constexpr int32_t OVERWRITE_NEVER = 2;
 inline constexpr unsigned MSG_PLAIN = 0;
 inline constexpr unsigned MSG_DECODER = 1;
 
-// End-of-central-directory record, decoded.
+// End-of-central-directory record, decoded. When the archive has a zip64
+// end record (zip64 set), the counts, sizes and disk numbers are its wider
+// ones; the comment length always comes from the plain record.
 struct end_record {
-  uint16_t this_disk = 0;
-  uint16_t central_start_disk = 0;
-  uint16_t entries_this_disk = 0;
-  uint16_t total_entries = 0;
-  uint32_t central_size = 0;
-  uint32_t central_offset = 0;
+  uint32_t this_disk = 0;
+  uint32_t central_start_disk = 0;
+  uint64_t entries_this_disk = 0;
+  uint64_t total_entries = 0;
+  uint64_t central_size = 0;
+  uint64_t central_offset = 0;
   uint16_t comment_length = 0;
+  bool zip64 = false;
 };
 
-// Central-directory entry, decoded (the 42 bytes after the signature).
+// Central-directory entry, decoded (the 42 bytes after the signature). The
+// sizes, the offset and the disk are widened by the entry's zip64 extra
+// block where the plain field holds its largest value.
 struct central_entry {
   uint8_t made_by_version = 0;
   uint8_t made_by_host = 0;
@@ -53,19 +58,20 @@ struct central_entry {
   uint16_t method = 0;
   uint32_t dos_time = 0;  // time in the low 16 bits, date in the high 16 bits
   uint32_t crc32 = 0;
-  uint32_t compressed_size = 0;
-  uint32_t uncompressed_size = 0;
+  uint64_t compressed_size = 0;
+  uint64_t uncompressed_size = 0;
   uint16_t name_length = 0;
   uint16_t extra_length = 0;
   uint16_t comment_length = 0;
-  uint16_t disk_start = 0;
+  uint32_t disk_start = 0;
   uint16_t internal_attributes = 0;
   uint32_t external_attributes = 0;
-  uint32_t local_header_offset = 0;
+  uint64_t local_header_offset = 0;
 };
 
 // Local header, decoded (the 26 bytes after the signature). With flag bit 3
-// the CRC and sizes are replaced by the central directory's.
+// the CRC and sizes are replaced by the central directory's; without it the
+// sizes are widened by a zip64 extra block as in the central entry.
 struct local_header {
   uint8_t needed_version = 0;
   uint8_t needed_host = 0;
@@ -73,8 +79,8 @@ struct local_header {
   uint16_t method = 0;
   uint32_t dos_time = 0;
   uint32_t crc32 = 0;
-  uint32_t compressed_size = 0;
-  uint32_t uncompressed_size = 0;
+  uint64_t compressed_size = 0;
+  uint64_t uncompressed_size = 0;
   uint16_t name_length = 0;
   uint16_t extra_length = 0;
 };
@@ -82,10 +88,10 @@ struct local_header {
 // What the engine keeps of one selected central-directory entry until its
 // local header is visited.
 struct entry_info {
-  uint32_t local_header_offset = 0;
+  uint64_t local_header_offset = 0;
   uint32_t crc32 = 0;
-  uint32_t compressed_size = 0;
-  uint32_t uncompressed_size = 0;
+  uint64_t compressed_size = 0;
+  uint64_t uncompressed_size = 0;
   uint32_t file_attributes = 0;
   uint8_t host_version = 0;
   uint8_t host_number = 0;  // values of 19 and more are kept as 19

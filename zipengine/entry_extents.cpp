@@ -8,6 +8,7 @@
 #include "context.h"
 #include "input.h"
 #include "messages.h"
+#include "zip64.h"
 
 namespace {
 
@@ -16,17 +17,30 @@ int64_t physical_position(const EngineContext& ctx) {
 }
 
 // Offsets of the central entries from the current position on; stops at
-// the first record that is not a complete central entry.
+// the first record that is not a complete central entry. An entry whose
+// offset is in its zip64 block is left out when the block is unusable: the
+// walk refuses that entry before any extent is checked.
 void read_offsets(EngineContext& ctx, entry_extents& map) {
   map.directory_start = physical_position(ctx);
   map.directory_end = map.directory_start;
+  std::vector<uint8_t> extra;
   for (;;) {
     uint8_t b[4 + CENTRAL_ENTRY_SIZE];
     if (read_block(ctx, b, sizeof b) != sizeof b || !signature_is(b, SIG_CENTRAL)) return;
-    const uint8_t* f = b + 4;
-    map.offsets.push_back(get32(f + 38));
-    const int64_t fields = int64_t{get16(f + 24)} + get16(f + 26) + get16(f + 28);
-    if (skip_archive_bytes(ctx, fields) != RC_OK) return;
+    central_entry c;
+    decode_central_entry(b + 4, c);
+    bool usable = true;
+    if (c.local_header_offset == PLAIN_MAX32) {
+      extra.resize(c.extra_length);
+      if (skip_archive_bytes(ctx, c.name_length) != RC_OK ||
+          read_block(ctx, extra.data(), c.extra_length) != c.extra_length ||
+          skip_archive_bytes(ctx, c.comment_length) != RC_OK)
+        return;
+      usable = widen_central_entry(c, extra.data(), c.extra_length, ctx.archive_length) == zip64_fault::none;
+    } else if (skip_archive_bytes(ctx, int64_t{c.name_length} + c.extra_length + c.comment_length) != RC_OK) {
+      return;
+    }
+    if (usable) map.offsets.push_back(static_cast<int64_t>(c.local_header_offset));
     map.directory_end = physical_position(ctx);
   }
 }
@@ -37,8 +51,10 @@ int map_entry_extents(EngineContext& ctx, entry_extents& map) {
   map = entry_extents{};
   const int64_t start = physical_position(ctx);
   try {
-    // The directory's own count (bounded by the file) saves most regrowing.
-    map.offsets.reserve(ctx.end.total_entries);
+    // The directory's own count saves most regrowing; it is trusted only as
+    // far as the directory's size can hold that many entries.
+    map.offsets.reserve(static_cast<size_t>(
+        std::min<uint64_t>(ctx.end.total_entries, ctx.end.central_size / (4 + CENTRAL_ENTRY_SIZE) + 1)));
     read_offsets(ctx, map);
     std::sort(map.offsets.begin(), map.offsets.end());
     for (size_t i = 1; i < map.offsets.size(); ++i)

@@ -78,7 +78,7 @@ void decoder_error(EngineContext& ctx, bool memory, const char* what) {
 
 // The stored compressed size of the entry's data (without an encryption header).
 int64_t stored_data_size(const EngineContext& ctx) {
-  int64_t c = ctx.local.compressed_size;
+  int64_t c = static_cast<int64_t>(ctx.local.compressed_size);
   if (ctx.info->encrypted) c -= 12;
   return c;
 }
@@ -97,10 +97,10 @@ int run_decoder(EngineContext& ctx) {
         const bool warning = used <= stored;
         const bool q = ctx.quiet_level != 0;
         std::string name = display_form(ctx.output_name);
-        message(ctx, "%s  %s:  %ld bytes required to uncompress to %lu bytes;\n    %s      supposed to require %lu bytes%s%s%s\n",
-                q ? "" : "\n", warning ? "warning" : "error", static_cast<long>(used),
-                static_cast<unsigned long>(ctx.local.uncompressed_size), warning ? "  " : "",
-                static_cast<unsigned long>(stored), q ? " [" : "", q ? name.c_str() : "", q ? "]" : ".");
+        message(ctx, "%s  %s:  %lld bytes required to uncompress to %llu bytes;\n    %s      supposed to require %lld bytes%s%s%s\n",
+                q ? "" : "\n", warning ? "warning" : "error", static_cast<long long>(used),
+                static_cast<unsigned long long>(ctx.local.uncompressed_size), warning ? "  " : "",
+                static_cast<long long>(stored), q ? " [" : "", q ? name.c_str() : "", q ? "]" : ".");
         return warning ? RC_WARNING : RC_ERROR;
       }
       if (r == DECODE_NO_MEMORY) {
@@ -195,13 +195,12 @@ int test_block(EngineContext& ctx, const uint8_t* d, uint32_t size, uint32_t off
 // there), or ended short of it.
 void report_bad_length(EngineContext& ctx, const std::string& name) {
   const output_state& out = ctx.output;
-  const unsigned long declared = ctx.local.uncompressed_size;
+  const unsigned long long declared = ctx.local.uncompressed_size;
   if (ctx.quiet_level != 0) message(ctx, "%-22s ", name.c_str());
   if (out.past_size)
-    message(ctx, " bad length: more than the declared %lu bytes\n", declared);
+    message(ctx, " bad length: more than the declared %llu bytes\n", declared);
   else
-    message(ctx, " bad length %lu  (should be %lu)\n", static_cast<unsigned long>(declared - out.size_left),
-            declared);
+    message(ctx, " bad length %llu  (should be %llu)\n", declared - out.size_left, declared);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 // decoder stops there instead of producing up to 4 GiB of it.
 #include "explode.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -196,7 +197,7 @@ int explode_stream(decoder_io& io, explode_tables& tables, const explode_params&
     return r;
   }
 
-  uint32_t remaining = params.uncompressed_size;
+  uint64_t remaining = params.uncompressed_size;
   while (remaining && s.fill_bytes <= EXPLODE_FILL_LIMIT) {
     if (s.take(1)) {
       int32_t c = literal_tree ? s.decode(tables.literal, lit_bits) : static_cast<int32_t>(s.take(8));
@@ -222,7 +223,7 @@ int explode_stream(decoder_io& io, explode_tables& tables, const explode_params&
     uint32_t dist = (static_cast<uint32_t>(upper) << low_bits) + low + 1;
     // A last match that reaches past the entry's size is cut there: the
     // output is exactly the size the entry declares.
-    uint32_t n = static_cast<uint32_t>(len) < remaining ? static_cast<uint32_t>(len) : remaining;
+    uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint32_t>(len), remaining));
     remaining -= n;
     if ((r = s.copy_match(dist, n))) {
       s.store();

@@ -25,7 +25,7 @@ struct explode_tables {
 
 struct explode_params {
   uint16_t flags;              // general-purpose flags of the entry
-  uint32_t uncompressed_size;  // output to produce
+  uint64_t uncompressed_size;  // output to produce (zip64 entries go beyond 4 GiB)
 };
 
 // Decodes one imploded stream from io, producing params.uncompressed_size

@@ -21,6 +21,7 @@
 #include "output.h"
 #include "traditional_crypt.h"
 #include "written_names.h"
+#include "zip64.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ const char* const METHOD_NAMES[11] = {"store",  "shrink",   "reduce",  "reduce",
 // Counters and flags of one walk over an archive's central directory.
 struct walk_state {
   int result = RC_OK;
-  uint16_t entries_read = 0;  // compared with the end record's 16-bit total
+  uint64_t entries_read = 0;  // compared with the end record's total (entry_count_reached)
   uint32_t block_number = 0;
   uint32_t entry_number = 0;  // selected entries visited, from 1
   uint32_t unsupported = 0;
@@ -71,6 +72,10 @@ int store_entry_info(EngineContext& ctx) {
   info.text_mode = ctx.text_conversion == 0 ? 0 : ctx.text_conversion == 1 ? info.text : 1;
 
   const unsigned version = c.needed_version;
+  // Version 4.5 is the one of zip64; an entry that needs it for nothing
+  // else (a method the engine has, no patch data, no strong encryption) is
+  // within reach. Other versions above 2.0 stay refused as they were.
+  const bool zip64_only = version == 45 && (c.method == 0 || c.method == 6 || c.method == 8) && !(c.flags & 0x0060);
   if (c.needed_host == 2) {
     if (version > 42) {
       if (ctx.quiet_level == 0)
@@ -82,7 +87,7 @@ int store_entry_info(EngineContext& ctx) {
       message(ctx, "\n%s:  stored in VMS format.  Extract anyway? (y/n) ", shown_name(ctx).c_str());
       if (!vms_answer_yes()) return 0;
     }
-  } else if (version > 20) {
+  } else if (version > 20 && !zip64_only) {
     if (ctx.quiet_level == 0)
       message(ctx, "   skipping: %-22s  need %s compat. v%u.%u (can do v%u.%u)\n", shown_name(ctx).c_str(), "PK",
               version / 10, version % 10, 2u, 0u);
@@ -119,8 +124,8 @@ int read_entry_block(EngineContext& ctx, walk_state& w, bool* stop) {
       return count;
     }
     if (!signature_is(sig, SIG_CENTRAL)) {
-      if (w.entries_read == ctx.end.total_entries) {
-        if (!signature_is(sig, SIG_END)) w.no_end_signature = true;
+      if (entry_count_reached(ctx, w.entries_read)) {
+        if (!directory_end_signature(ctx, sig)) w.no_end_signature = true;
       } else {
         message(ctx, "error:  expected central file header signature not found (file #%lu).\n",
                 static_cast<unsigned long>(count + ENTRY_BLOCK_SIZE * w.block_number + 1));
@@ -152,6 +157,7 @@ int read_entry_block(EngineContext& ctx, walk_state& w, bool* stop) {
       return count;
     }
     raise(w.result, r);
+    const zip64_fault wide = widen_central_entry(ctx.central, ctx.extra_field, ctx.extra_field_length, ctx.archive_length);
     r = read_entry_field(ctx, ctx.central.comment_length, entry_field::skip);
     if (r > RC_WARNING) {
       message(ctx, "%s:  bad file comment length\n", shown_name(ctx).c_str());
@@ -183,7 +189,10 @@ int read_entry_block(EngineContext& ctx, walk_state& w, bool* stop) {
         }
       }
     }
-    if (selected) {
+    if (selected && wide != zip64_fault::none) {
+      message(ctx, "%s:  %s (%s)\n", shown_name(ctx).c_str(), zip64_fault_text(wide), "central");
+      raise(w.result, RC_ERROR);
+    } else if (selected) {
       if (store_entry_info(ctx))
         ++count;
       else
@@ -306,8 +315,10 @@ int local_signature_here(EngineContext& ctx) {
 bool local_header_agrees(EngineContext& ctx, walk_state& w, const entry_info& info, uint32_t n,
                          bool sizes_differ) {
   const local_header& l = ctx.local;
-  const int64_t offset = info.local_header_offset;
-  const int64_t end = offset + 4 + LOCAL_HEADER_SIZE + l.name_length + l.extra_length + int64_t{l.compressed_size};
+  const int64_t offset = static_cast<int64_t>(info.local_header_offset);
+  // Zip64 sizes beyond the file were refused, so this cannot overflow.
+  const int64_t end =
+      offset + 4 + LOCAL_HEADER_SIZE + l.name_length + l.extra_length + static_cast<int64_t>(l.compressed_size);
   const char* fault = nullptr;
   switch (check_extent(w.extents, offset, end, ctx.preceding_bytes)) {
     case extent_fault::shared_header: fault = "local header belongs to an earlier entry"; break;
@@ -338,7 +349,7 @@ visit visit_entry(EngineContext& ctx, walk_state& w, entry_info& info) {
   ctx.info = &info;
   const uint32_t n = ++w.entry_number;
   ctx.input_encrypted = 0;
-  const int64_t offset = info.local_header_offset;
+  const int64_t offset = static_cast<int64_t>(info.local_header_offset);
 
   int64_t request = offset + ctx.preceding_bytes;
   if (request < 0) {
@@ -363,19 +374,19 @@ visit visit_entry(EngineContext& ctx, walk_state& w, entry_info& info) {
     return visit::next;
   }
   if (seek_archive(ctx, offset) != RC_OK) {
-    message(ctx, "file #%u:  bad zipfile offset (%s):  %ld\n", n, "lseek",
-            static_cast<long>(request - request % INPUT_BUFFER_SIZE));
+    message(ctx, "file #%u:  bad zipfile offset (%s):  %lld\n", n, "lseek",
+            static_cast<long long>(request - request % INPUT_BUFFER_SIZE));
     raise(w.result, RC_SEVERE);
     return visit::next;
   }
   int sig = local_signature_here(ctx);
   if (sig < 0) {
-    message(ctx, "file #%u:  bad zipfile offset (%s):  %ld\n", n, "EOF", static_cast<long>(request));
+    message(ctx, "file #%u:  bad zipfile offset (%s):  %lld\n", n, "EOF", static_cast<long long>(request));
     raise(w.result, RC_SEVERE);
     return visit::next;
   }
   if (sig == 0) {
-    message(ctx, "file #%u:  bad zipfile offset (%s):  %ld\n", n, "local header sig", static_cast<long>(request));
+    message(ctx, "file #%u:  bad zipfile offset (%s):  %lld\n", n, "local header sig", static_cast<long long>(request));
     raise(w.result, RC_ERROR);
     if (!((n == 1 && ctx.preceding_bytes != 0) || (ctx.preceding_bytes == 0 && w.preceding_set_aside)))
       return visit::next;
@@ -396,12 +407,12 @@ visit visit_entry(EngineContext& ctx, walk_state& w, entry_info& info) {
     }
     sig = local_signature_here(ctx);
     if (sig < 0) {
-      message(ctx, "file #%u:  bad zipfile offset (%s):  %ld\n", n, "EOF", static_cast<long>(request));
+      message(ctx, "file #%u:  bad zipfile offset (%s):  %lld\n", n, "EOF", static_cast<long long>(request));
       raise(w.result, RC_SEVERE);
       return visit::next;
     }
     if (sig == 0) {
-      message(ctx, "file #%u:  bad zipfile offset (%s):  %ld\n", n, "local header sig", static_cast<long>(request));
+      message(ctx, "file #%u:  bad zipfile offset (%s):  %lld\n", n, "local header sig", static_cast<long long>(request));
       raise(w.result, RC_SEVERE);
       return visit::next;
     }
@@ -411,15 +422,6 @@ visit visit_entry(EngineContext& ctx, walk_state& w, entry_info& info) {
     message(ctx, "file #%lu:  bad local header\n", static_cast<unsigned long>(n));
     raise(w.result, RC_EARLY_EOF);
     return visit::next;
-  }
-  // Without a data descriptor the local header states the sizes itself;
-  // they must be the directory's (the data is read by the local header's).
-  const bool sizes_differ = !(ctx.local.flags & 8) && (ctx.local.compressed_size != info.compressed_size ||
-                                                       ctx.local.uncompressed_size != info.uncompressed_size);
-  if (ctx.local.flags & 8) {
-    ctx.local.crc32 = info.crc32;
-    ctx.local.compressed_size = info.compressed_size;
-    ctx.local.uncompressed_size = info.uncompressed_size;
   }
   // A name or extra field that runs past the end of the file ends the
   // entry with the reader's result; the walk goes on with the next one.
@@ -437,10 +439,26 @@ visit visit_entry(EngineContext& ctx, walk_state& w, entry_info& info) {
     return visit::next;
   }
   raise(w.result, r);
+  // Without a data descriptor the local header states the sizes itself
+  // (widened by its zip64 block); they must be the directory's, as the data
+  // is read by the local header's. With one, the directory's are used.
+  if (ctx.local.flags & 8) {
+    ctx.local.crc32 = info.crc32;
+    ctx.local.compressed_size = info.compressed_size;
+    ctx.local.uncompressed_size = info.uncompressed_size;
+  } else if (zip64_fault wide = widen_local_header(ctx.local, ctx.extra_field, ctx.extra_field_length,
+                                                   ctx.archive_length);
+             wide != zip64_fault::none) {
+    message(ctx, "%s:  %s (%s)\n", shown_name(ctx).c_str(), zip64_fault_text(wide), "local");
+    raise(w.result, RC_ERROR);
+    return visit::next;
+  }
+  const bool sizes_differ = ctx.local.compressed_size != info.compressed_size ||
+                            ctx.local.uncompressed_size != info.uncompressed_size;
   if (!local_header_agrees(ctx, w, info, n, sizes_differ)) return visit::next;
 
   // From here the byte reader stops at the end of the entry's data.
-  begin_entry_data(ctx, ctx.local.compressed_size);
+  begin_entry_data(ctx, static_cast<int64_t>(ctx.local.compressed_size));
 
   if (info.encrypted) {
     r = decrypt_entry_header(ctx);
@@ -469,7 +487,8 @@ visit visit_entry(EngineContext& ctx, walk_state& w, entry_info& info) {
   r = extract_or_test_entry(ctx);
   if (r) raise(w.result, r);
   if (ctx.output.disk_full == OUTPUT_DISK_FULL || w.result == RC_CANCELLED) return visit::stop;
-  uint32_t size = ctx.local.uncompressed_size;
+  // The callback's value has 32 bits; a larger entry reports the most it can.
+  uint32_t size = static_cast<uint32_t>(std::min<uint64_t>(ctx.local.uncompressed_size, PLAIN_MAX32));
   if (ctx.progress_hook(ctx, PROGRESS_END, ctx.current_archive, ctx.output_name, &size)) {
     w.result = RC_CANCELLED;
     return visit::stop;

@@ -15,6 +15,7 @@
 #include "platform/local_time.h"
 #include "platform/locale_info.h"
 #include "ratio.h"
+#include "zip64.h"
 
 namespace {
 
@@ -45,6 +46,9 @@ struct entry_time {
   int month, day, year, hour, minute;
 };
 
+// What a 32-bit field can say of a size: all of it, or that it is 4 GiB or more.
+uint32_t saturated(uint64_t size) { return static_cast<uint32_t>(std::min<uint64_t>(size, PLAIN_MAX32)); }
+
 entry_time time_of_entry(EngineContext& ctx) {
   unix_times times;
   uint32_t found = ctx.extra_field ? scan_unix_times(ctx.extra_field, ctx.extra_field_length, ctx.central.dos_time, times) : 0;
@@ -65,19 +69,20 @@ int list_entries(EngineContext& ctx) {
   entry_info& info = ctx.infos[0];
   info = entry_info{};
   ctx.info = &info;
-  uint32_t total_c = 0, total_u = 0, listed = 0;
+  uint64_t total_c = 0, total_u = 0;
+  uint32_t listed = 0;
   int result = RC_OK;
   uint8_t sig[4] = {};
   if (ctx.info_mode && ctx.header_line)
     message(ctx, "Archive:  %s\n\n    Length  Compressed  Ratio  Method   CRC-32    Date      Time   Name\n",
             display_form(ctx.current_archive).c_str());
 
-  for (uint32_t n = 1;; ++n) {
+  for (uint64_t n = 1;; ++n) {
     if (read_block(ctx, sig, 4) != 4) return RC_EARLY_EOF;
     if (!signature_is(sig, SIG_CENTRAL)) {
-      if (((n - 1) & 0xFFFF) == ctx.end.total_entries) break;
-      message(ctx, "error:  expected central file header signature not found (file #%lu).\n",
-              static_cast<unsigned long>(n));
+      if (entry_count_reached(ctx, n - 1)) break;
+      message(ctx, "error:  expected central file header signature not found (file #%llu).\n",
+              static_cast<unsigned long long>(n));
       message(ctx, "%s", REPORT_TEXT);
       return RC_SEVERE;
     }
@@ -90,8 +95,16 @@ int list_entries(EngineContext& ctx) {
     r = read_entry_field(ctx, c.extra_length, entry_field::extra);
     if (r > RC_WARNING) return r;
     result = std::max(result, r);
+    const zip64_fault wide = widen_central_entry(ctx.central, ctx.extra_field, ctx.extra_field_length, ctx.archive_length);
 
-    if (!selected(ctx, ctx.output_name)) {
+    const bool chosen = selected(ctx, ctx.output_name);
+    // An entry whose zip64 sizes cannot be trusted is not listed: its sizes
+    // would only mislead a caller's totals.
+    if (chosen && wide != zip64_fault::none) {
+      message(ctx, "%s:  %s (%s)\n", display_form(ctx.output_name).c_str(), zip64_fault_text(wide), "central");
+      result = std::max(result, RC_ERROR);
+    }
+    if (!chosen || wide != zip64_fault::none) {
       r = read_entry_field(ctx, c.comment_length, entry_field::skip);
       if (r > RC_WARNING) return r;
       result = std::max(result, r);
@@ -111,22 +124,26 @@ int list_entries(EngineContext& ctx) {
     const bool encrypted = (c.flags & 1) != 0;
     // The 12-byte encryption header is not part of the entry's data; a
     // smaller stored size is damage and counts as nothing.
-    uint32_t csize = encrypted ? (c.compressed_size >= 12 ? c.compressed_size - 12 : 0) : c.compressed_size;
+    uint64_t csize = encrypted ? (c.compressed_size >= 12 ? c.compressed_size - 12 : 0) : c.compressed_size;
     int ratio = ratio_percent(c.uncompressed_size, csize);
     char method[16];
     method_text(c.method, c.flags, method);
     std::string shown = display_form(ctx.output_name);
 
     if (ctx.info_mode) {
-      message(ctx, "%10lu  %10lu  %4d%%  %-7s  %08lx  %02d-%02d-%02d  %02d:%02d  %s%s\n",
-              static_cast<unsigned long>(c.uncompressed_size), static_cast<unsigned long>(csize), ratio, method,
+      message(ctx, "%10llu  %10llu  %4d%%  %-7s  %08lx  %02d-%02d-%02d  %02d:%02d  %s%s\n",
+              static_cast<unsigned long long>(c.uncompressed_size), static_cast<unsigned long long>(csize), ratio, method,
               static_cast<unsigned long>(c.crc32), d1, d2, d3, t.hour, t.minute, shown.c_str(),
               encrypted ? " (encrypted)" : "");
-      uint32_t size = c.uncompressed_size;
+      uint32_t size = saturated(c.uncompressed_size);
       if (ctx.progress_hook(ctx, PROGRESS_END, ctx.current_archive, ctx.output_name, &size)) return RC_CANCELLED;
+    } else if (ctx.callbacks->list_entry64) {
+      ctx.callbacks->list_entry64(c.uncompressed_size, csize, ratio, d1, d2, d3, t.hour, t.minute,
+                                  info.lower_case ? '^' : ' ', shown.c_str(), method, c.crc32,
+                                  encrypted ? 'E' : ' ');
     } else if (ctx.callbacks->list_entry) {
-      ctx.callbacks->list_entry(c.uncompressed_size, csize, ratio, d1, d2, d3, t.hour, t.minute,
-                                info.lower_case ? '^' : ' ', shown.c_str(), method, c.crc32,
+      ctx.callbacks->list_entry(saturated(c.uncompressed_size), saturated(csize), ratio, d1, d2, d3, t.hour,
+                                t.minute, info.lower_case ? '^' : ' ', shown.c_str(), method, c.crc32,
                                 encrypted ? 'E' : ' ');
     }
 
@@ -139,16 +156,19 @@ int list_entries(EngineContext& ctx) {
   }
 
   if (ctx.quiet_level < 2) {
-    ctx.callbacks->total_compressed = total_c;
-    ctx.callbacks->total_uncompressed = total_u;
+    // The 32-bit totals wrap, as they always did; the 64-bit ones do not.
+    ctx.callbacks->total_compressed = static_cast<uint32_t>(total_c);
+    ctx.callbacks->total_uncompressed = static_cast<uint32_t>(total_u);
+    ctx.callbacks->total_compressed64 = total_c;
+    ctx.callbacks->total_uncompressed64 = total_u;
     ctx.callbacks->total_ratio = ratio_percent(total_u, total_c);
     ctx.callbacks->entry_count = listed;
   }
   if (ctx.info_mode && ctx.header_line)
-    message(ctx, "%10lu  %10lu  %4d%%  %lu file%s\n", static_cast<unsigned long>(total_u),
-            static_cast<unsigned long>(total_c), ratio_percent(total_u, total_c), static_cast<unsigned long>(listed),
-            listed == 1 ? "" : "s");
-  if (!signature_is(sig, SIG_END)) {
+    message(ctx, "%10llu  %10llu  %4d%%  %lu file%s\n", static_cast<unsigned long long>(total_u),
+            static_cast<unsigned long long>(total_c), ratio_percent(total_u, total_c),
+            static_cast<unsigned long>(listed), listed == 1 ? "" : "s");
+  if (!directory_end_signature(ctx, sig)) {
     message(ctx, "\nnote:  didn't find end-of-central-dir signature at end of central dir.\n");
     result = std::max(result, RC_WARNING);
   }

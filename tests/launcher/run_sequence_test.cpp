@@ -119,7 +119,7 @@ int g_engine_calls = 0;
 int ListTenMebibytes(int, const char* const*, int, const char* const*, const EngineOptions* options,
                      EngineCallbacks* callbacks) {
   ++g_engine_calls;
-  if (options->list_contents) callbacks->list_entry(10u << 20, 0, 0, 0, 0, 0, 0, 0, ' ', "x", "", 0, ' ');
+  if (options->list_contents) callbacks->list_entry64(10u << 20, 0, 0, 0, 0, 0, 0, 0, ' ', "x", "", 0, ' ');
   return 0;
 }
 }  // namespace
@@ -218,7 +218,7 @@ ManualInterruptions* g_interruptions = nullptr;
 int InterruptedAtTheFirstBlock(int, const char* const*, int, const char* const*, const EngineOptions* options,
                                EngineCallbacks* callbacks) {
   if (options->list_contents) {
-    callbacks->list_entry(100, 0, 0, 0, 0, 0, 0, 0, ' ', "x", "", 0, ' ');
+    callbacks->list_entry64(100, 0, 0, 0, 0, 0, 0, 0, ' ', "x", "", 0, ' ');
     return 0;
   }
   g_interruptions->raised = true;

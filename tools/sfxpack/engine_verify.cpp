@@ -23,7 +23,7 @@ int collect_text(const char* text, uint32_t length) {
 
 int overwrite(char*) { return 1; }
 
-void count_entry(uint32_t uncompressed, uint32_t, int, int, int, int, int, int, char, const char*, const char*,
+void count_entry(uint64_t uncompressed, uint64_t, int, int, int, int, int, int, char, const char*, const char*,
                  uint32_t, char) {
   ++collected.entries;
   collected.bytes += uncompressed;
@@ -47,7 +47,7 @@ int run_engine(const std::string& path, bool test, const std::function<void(uint
   EngineCallbacks callbacks{};
   callbacks.print = collect_text;
   callbacks.replace = overwrite;
-  callbacks.list_entry = count_entry;
+  callbacks.list_entry64 = count_entry;
   callbacks.progress = report_data;
   return zipengine_run(0, nullptr, 0, nullptr, &options, &callbacks);
 }

@@ -62,7 +62,7 @@ ZipArchive::ZipArchive(const fs::path& path) : path_(path), in_(path, std::ios::
     throw PackError(name + " is part of a multi-disk archive, which the launcher cannot read");
   }
   if (total_entries == 0xFFFF || cd_size == MAX_32 || cd_offset == MAX_32) {
-    throw PackError(name + " is a zip64 archive, which the launcher cannot read");
+    throw PackError(name + " is a zip64 archive, which sfxpack cannot copy entries from (pack its files from a directory)");
   }
   if (cd_offset + static_cast<uint64_t>(cd_size) > end_position) {
     throw PackError(name + " is corrupt (its central directory overlaps the end record)");
@@ -98,7 +98,8 @@ ZipArchive::ZipArchive(const fs::path& path) : path_(path), in_(path, std::ios::
     e.central_extra = directory.substr(at + CENTRAL_ENTRY_SIZE + name_length, extra_length);
     e.comment = directory.substr(at + CENTRAL_ENTRY_SIZE + name_length + extra_length, comment_len);
     if (e.compressed_size == MAX_32 || e.uncompressed_size == MAX_32 || local == MAX_32) {
-      throw PackError(name + " holds the zip64 entry " + e.name + ", which the launcher cannot read");
+      throw PackError(name + " holds the zip64 entry " + e.name +
+                      ", which sfxpack cannot copy (pack the files from a directory)");
     }
     e.local_header = local + preceding;
     entries_.push_back(std::move(e));

@@ -33,7 +33,8 @@ struct ArchiveEntry {
 class ZipArchive {
  public:
   // Reads the end record and the central directory; throws PackError for
-  // anything that is not a plain, single-disk, non-zip64 archive.
+  // anything that is not a plain, single-disk, non-zip64 archive (the
+  // engine reads zip64, but copying from it is not done here).
   explicit ZipArchive(const std::filesystem::path& path);
 
   const std::vector<ArchiveEntry>& entries() const { return entries_; }

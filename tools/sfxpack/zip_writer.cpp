@@ -3,7 +3,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <memory>
+#include <system_error>
 
 #include "pack_error.h"
 #include "reproducible_pack.h"
@@ -57,20 +59,11 @@ void ZipWriter::check_name(const std::string& name) const {
     throw PackError("the name " + name + " is longer than " + std::to_string(MAX_NAME_BYTES) +
                     " bytes, which the launcher cannot extract");
   }
-  if (central_.size() >= MAX_ENTRIES) {
-    throw PackError("the payload has more than " + std::to_string(MAX_ENTRIES) +
-                    " entries, which needs zip64, which the launcher cannot read");
-  }
   // On FAT hosts the engine reads names in the OEM code page; only ASCII
   // means the same in both, so anything else is refused rather than garbled.
   if (!options_.unix_host && !is_ascii(name)) {
     throw PackError("the name " + name + " holds non-ASCII characters, which this build cannot store");
   }
-}
-
-uint32_t ZipWriter::header_offset() const {
-  if (position_ >= MAX_32) throw PackError("the installer would exceed 4 GiB, which needs zip64");
-  return static_cast<uint32_t>(position_);
 }
 
 ZipWriter::Fields ZipWriter::own_fields(const std::string& name, bool directory, uint32_t permissions,
@@ -93,28 +86,62 @@ ZipWriter::Fields ZipWriter::own_fields(const std::string& name, bool directory,
   return f;
 }
 
+namespace {
+
+// A plain 32-bit field: the value, or the mark that it is in the zip64 block.
+uint32_t plain32(uint64_t v) { return v >= MAX_32 ? static_cast<uint32_t>(MAX_32) : static_cast<uint32_t>(v); }
+
+// The zip64 block in front of an entry's own extra field; the whole must
+// still fit the 16-bit length.
+std::string with_zip64_block(const std::string& values, const std::string& extra, const std::string& name) {
+  if (values.empty()) return extra;
+  std::string block;
+  put16(block, ZIP64_EXTRA_ID);
+  put16(block, static_cast<uint16_t>(values.size()));
+  block += values;
+  block += extra;
+  if (block.size() > 0xFFFF) throw PackError("the extra field of " + name + " has no room for its zip64 sizes");
+  return block;
+}
+
+}  // namespace
+
 std::string ZipWriter::local_header(const Fields& f, const std::string& name, const std::string& extra) const {
+  // A local zip64 block holds both sizes.
+  std::string values;
+  if (f.zip64_local) {
+    put64(values, f.uncompressed_size);
+    put64(values, f.compressed_size);
+  }
+  const std::string full_extra = with_zip64_block(values, extra, name);
   std::string h;
-  h.reserve(LOCAL_HEADER_SIZE + name.size() + extra.size());
+  h.reserve(LOCAL_HEADER_SIZE + name.size() + full_extra.size());
   put32(h, LOCAL_HEADER_SIGNATURE);
-  put16(h, f.version_needed);
+  put16(h, f.zip64_local ? std::max(f.version_needed, NEEDED_ZIP64) : f.version_needed);
   put16(h, f.flags);
   put16(h, f.method);
   put32(h, f.dos_date_time);
   put32(h, f.crc);
-  put32(h, f.compressed_size);
-  put32(h, f.uncompressed_size);
+  put32(h, f.zip64_local ? static_cast<uint32_t>(MAX_32) : plain32(f.compressed_size));
+  put32(h, f.zip64_local ? static_cast<uint32_t>(MAX_32) : plain32(f.uncompressed_size));
   put16(h, static_cast<uint16_t>(name.size()));
-  put16(h, static_cast<uint16_t>(extra.size()));
+  put16(h, static_cast<uint16_t>(full_extra.size()));
   h += name;
-  h += extra;
+  h += full_extra;
   return h;
 }
 
-void ZipWriter::add_central(const Fields& f, const std::string& name, uint32_t offset, const std::string& extra,
+void ZipWriter::add_central(Fields f, const std::string& name, uint64_t offset, const std::string& extra,
                             const std::string& comment) {
+  // The central zip64 block holds just the values that do not fit, in this order.
+  std::string values;
+  if (f.uncompressed_size >= MAX_32) put64(values, f.uncompressed_size);
+  if (f.compressed_size >= MAX_32) put64(values, f.compressed_size);
+  if (offset >= MAX_32) put64(values, offset);
+  const std::string full_extra = with_zip64_block(values, extra, name);
+  if (!values.empty() || f.zip64_local) f.version_needed = std::max(f.version_needed, NEEDED_ZIP64);
   std::string c;
-  c.reserve(CENTRAL_ENTRY_SIZE + name.size() + extra.size() + comment.size());
+  c.reserve(CENTRAL_ENTRY_SIZE + name.size() + full_extra.size() + comment.size());
   put32(c, CENTRAL_ENTRY_SIGNATURE);
   put16(c, f.version_made_by);
   put16(c, f.version_needed);
@@ -122,17 +149,17 @@ void ZipWriter::add_central(const Fields& f, const std::string& name, uint32_t o
   put16(c, f.method);
   put32(c, f.dos_date_time);
   put32(c, f.crc);
-  put32(c, f.compressed_size);
-  put32(c, f.uncompressed_size);
+  put32(c, plain32(f.compressed_size));
+  put32(c, plain32(f.uncompressed_size));
   put16(c, static_cast<uint16_t>(name.size()));
-  put16(c, static_cast<uint16_t>(extra.size()));
+  put16(c, static_cast<uint16_t>(full_extra.size()));
   put16(c, static_cast<uint16_t>(comment.size()));
   put16(c, 0);  // disk number
   put16(c, f.internal_attributes);
   put32(c, f.external_attributes);
-  put32(c, offset);
+  put32(c, plain32(offset));
   c += name;
-  c += extra;
+  c += full_extra;
   c += comment;
   central_.push_back(std::move(c));
   uncompressed_total_ += f.uncompressed_size;
@@ -149,7 +176,7 @@ void ZipWriter::write(const std::string& bytes) { write(bytes.data(), bytes.size
 void ZipWriter::add_directory(const std::string& name, uint32_t permissions, DosTime time) {
   check_name(name);
   const Fields f = own_fields(name, true, permissions, time);
-  const uint32_t offset = header_offset();
+  const uint64_t offset = position_;
   write(local_header(f, name, ""));
   add_central(f, name, offset, "", "");
 }
@@ -176,7 +203,6 @@ uint64_t ZipWriter::write_data(const fs::path& source, bool deflate, bool report
     if (in.bad()) throw PackError("cannot read " + source.string());
     last = in.eof();
     read_total += n;
-    if (read_total >= MAX_32) throw PackError(source.string() + " is 4 GiB or larger, which needs zip64");
     running = crc32(running, reinterpret_cast<const Bytef*>(input.get()), static_cast<uInt>(n));
     if (report && options_.on_data) options_.on_data(n);
     if (!deflate) {
@@ -197,7 +223,6 @@ uint64_t ZipWriter::write_data(const fs::path& source, bool deflate, bool report
       written += produced;
     } while (z.z.avail_out == 0 || (last && rc != Z_STREAM_END));
   }
-  if (written >= MAX_32) throw PackError(source.string() + " does not fit into 4 GiB when compressed");
   crc = static_cast<uint32_t>(running);
   return read_total;
 }
@@ -205,8 +230,14 @@ uint64_t ZipWriter::write_data(const fs::path& source, bool deflate, bool report
 void ZipWriter::add_file(const std::string& name, const fs::path& source, uint32_t permissions, DosTime time) {
   check_name(name);
   Fields f = own_fields(name, false, permissions, time);
-  const uint32_t offset = header_offset();
+  const uint64_t offset = position_;
   const bool deflate = options_.level > 0;
+  // The local header is written before the data, so its room for zip64
+  // sizes is decided by the file's size now. Deflated data that would not
+  // be smaller is stored instead, so no size exceeds the file's.
+  std::error_code size_error;
+  const uintmax_t expected = fs::file_size(source, size_error);
+  f.zip64_local = !size_error && expected >= MAX_32;
   f.method = deflate ? METHOD_DEFLATED : METHOD_STORED;
   if (deflate) f.flags |= deflate_level_flags(options_.level);
   // Sizes and CRC are filled in once the data has been written.
@@ -228,10 +259,11 @@ void ZipWriter::add_file(const std::string& name, const fs::path& source, uint32
     f.method = METHOD_STORED;
     f.flags &= static_cast<uint16_t>(~0x0006);
   }
+  if (size >= MAX_32 && !f.zip64_local) throw PackError(source.string() + " changed while it was packed");
   f.version_needed = f.method == METHOD_DEFLATED ? NEEDED_DEFLATE : NEEDED_STORED;
   f.crc = crc;
-  f.compressed_size = static_cast<uint32_t>(compressed);
-  f.uncompressed_size = static_cast<uint32_t>(size);
+  f.compressed_size = compressed;
+  f.uncompressed_size = size;
 
   const std::string header = local_header(f, name, "");
   out_.seekp(static_cast<std::streamoff>(offset));
@@ -263,7 +295,7 @@ void ZipWriter::add_copied(ZipArchive& from, const ArchiveEntry& e) {
     clamp_extra_field_times(local_extra, *options_.source_date_epoch);
     clamp_extra_field_times(central_extra, *options_.source_date_epoch);
   }
-  const uint32_t offset = header_offset();
+  const uint64_t offset = position_;
   write(local_header(f, e.name, local_extra));
   from.copy_raw(e, out_);
   if (!out_) throw PackError("cannot write the output file (is the disk full?)");
@@ -272,25 +304,50 @@ void ZipWriter::add_copied(ZipArchive& from, const ArchiveEntry& e) {
   add_central(f, e.name, offset, central_extra, e.comment);
 }
 
+void ZipWriter::write_end_records(uint64_t cd_offset, uint64_t cd_size, const std::string& comment) {
+  const uint64_t count = central_.size();
+  const bool zip64 = count > MAX_ENTRIES || cd_size >= MAX_32 || cd_offset >= MAX_32;
+  std::string end;
+  if (zip64) {
+    // The zip64 end record and its locator, whose offset counts from the
+    // start of the file like every other offset written here.
+    const uint64_t record_offset = position_;
+    put32(end, ZIP64_END_RECORD_SIGNATURE);
+    put64(end, ZIP64_END_RECORD_SIZE - 12);  // the record after this field
+    put16(end, static_cast<uint16_t>((options_.unix_host ? HOST_UNIX : HOST_FAT) << 8 | NEEDED_ZIP64));
+    put16(end, NEEDED_ZIP64);
+    put32(end, 0);  // this disk
+    put32(end, 0);  // disk with the central directory
+    put64(end, count);
+    put64(end, count);
+    put64(end, cd_size);
+    put64(end, cd_offset);
+    put32(end, ZIP64_LOCATOR_SIGNATURE);
+    put32(end, 0);  // disk with the zip64 end record
+    put64(end, record_offset);
+    put32(end, 1);  // disks in all
+  }
+  const uint16_t plain_count = count > MAX_ENTRIES ? MAX_16 : static_cast<uint16_t>(count);
+  put32(end, END_RECORD_SIGNATURE);
+  put16(end, 0);  // this disk
+  put16(end, 0);  // disk with the central directory
+  put16(end, plain_count);
+  put16(end, plain_count);
+  put32(end, plain32(cd_size));
+  put32(end, plain32(cd_offset));
+  put16(end, static_cast<uint16_t>(comment.size()));
+  end += comment;
+  write(end);
+}
+
 uint64_t ZipWriter::finish(const std::string& comment) {
-  const uint32_t cd_offset = header_offset();
+  const uint64_t cd_offset = position_;
   uint64_t cd_size = 0;
   for (const std::string& c : central_) {
     write(c);
     cd_size += c.size();
   }
-  if (position_ >= MAX_32) throw PackError("the installer would exceed 4 GiB, which needs zip64");
-  std::string end;
-  put32(end, END_RECORD_SIGNATURE);
-  put16(end, 0);  // this disk
-  put16(end, 0);  // disk with the central directory
-  put16(end, static_cast<uint16_t>(central_.size()));
-  put16(end, static_cast<uint16_t>(central_.size()));
-  put32(end, static_cast<uint32_t>(cd_size));
-  put32(end, cd_offset);
-  put16(end, static_cast<uint16_t>(comment.size()));
-  end += comment;
-  write(end);
+  write_end_records(cd_offset, cd_size, comment);
   out_.flush();
   if (!out_) throw PackError("cannot write the output file (is the disk full?)");
   return position_;

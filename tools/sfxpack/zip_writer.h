@@ -2,7 +2,9 @@
 // end of a stub, or 0). Every offset it stores counts from the start of the
 // file, so the engine finds the archive inside the stub without measuring
 // any preceding bytes. Sizes and CRCs go into the local headers (the file is
-// seekable, so no data descriptors are needed); nothing needs zip64.
+// seekable, so no data descriptors are needed). Zip64 records are written
+// exactly where a plain field cannot hold a value: a size or offset of
+// 4 GiB or more, more than 65,535 entries.
 #pragma once
 
 #include <cstdint>
@@ -62,18 +64,19 @@ class ZipWriter {
     uint16_t method = 0;
     uint32_t dos_date_time = 0;
     uint32_t crc = 0;
-    uint32_t compressed_size = 0;
-    uint32_t uncompressed_size = 0;
+    uint64_t compressed_size = 0;
+    uint64_t uncompressed_size = 0;
     uint16_t internal_attributes = 0;
     uint32_t external_attributes = 0;
+    bool zip64_local = false;  // the local header carries both sizes in a zip64 block
   };
 
   void check_name(const std::string& name) const;
   Fields own_fields(const std::string& name, bool directory, uint32_t permissions, DosTime time) const;
-  uint32_t header_offset() const;
   std::string local_header(const Fields& f, const std::string& name, const std::string& extra) const;
-  void add_central(const Fields& f, const std::string& name, uint32_t offset, const std::string& extra,
+  void add_central(Fields f, const std::string& name, uint64_t offset, const std::string& extra,
                    const std::string& comment);
+  void write_end_records(uint64_t cd_offset, uint64_t cd_size, const std::string& comment);
   void write(const std::string& bytes);
   void write(const char* data, size_t n);
   // Streams `source` to the file; returns the bytes read and sets the CRC and

@@ -119,10 +119,11 @@ int ask_password(char* buffer, int size, const char* prompt, const char* entry_n
   return 0;
 }
 
-void list_line(uint32_t uncompressed, uint32_t compressed, int ratio, int d1, int d2, int d3, int hour, int minute,
+// Sizes in full, also beyond 4 GiB.
+void list_line(uint64_t uncompressed, uint64_t compressed, int ratio, int d1, int d2, int d3, int hour, int minute,
                char case_mark, const char* name, const char* method, uint32_t crc, char encryption_mark) {
-  std::printf("%lu\t%lu\t%d\t%d\t%d\t%d\t%d\t%d\t%c\t%s\t%s\t%08lx\t%c\n", static_cast<unsigned long>(uncompressed),
-              static_cast<unsigned long>(compressed), ratio, d1, d2, d3, hour, minute, case_mark, name, method,
+  std::printf("%llu\t%llu\t%d\t%d\t%d\t%d\t%d\t%d\t%c\t%s\t%s\t%08lx\t%c\n",
+              static_cast<unsigned long long>(uncompressed), static_cast<unsigned long long>(compressed), ratio, d1, d2, d3, hour, minute, case_mark, name, method,
               static_cast<unsigned long>(crc), encryption_mark);
 }
 
@@ -242,12 +243,12 @@ int main(int argc, char** argv) {
   cb.print = print_text;
   cb.replace = ask_replace;
   cb.password = ask_password;
-  cb.list_entry = list_line;
+  cb.list_entry64 = list_line;
   int rc = zipengine_run(static_cast<int>(inc.size()), inc.empty() ? nullptr : inc.data(), static_cast<int>(exc.size()),
                          exc.empty() ? nullptr : exc.data(), &o, &cb);
   if (o.list_contents) {
-    std::printf("total\t%lu\t%lu\t%d\t%lu\n", static_cast<unsigned long>(cb.total_uncompressed),
-                static_cast<unsigned long>(cb.total_compressed), static_cast<int>(cb.total_ratio),
+    std::printf("total\t%llu\t%llu\t%d\t%lu\n", static_cast<unsigned long long>(cb.total_uncompressed64),
+                static_cast<unsigned long long>(cb.total_compressed64), static_cast<int>(cb.total_ratio),
                 static_cast<unsigned long>(cb.entry_count));
   }
   std::fflush(stdout);

@@ -81,10 +81,24 @@ typedef void (*engine_list_entry_fn)(uint32_t uncompressed_size, uint32_t compre
                                      int date1, int date2, int date3, int hour, int minute,
                                      char case_mark, const char* name, const char* method,
                                      uint32_t crc32, char encryption_mark);
+/* The same with the sizes in full, for archives beyond 4 GiB (zip64). */
+typedef void (*engine_list_entry64_fn)(uint64_t uncompressed_size, uint64_t compressed_size, int ratio,
+                                       int date1, int date2, int date3, int hour, int minute,
+                                       char case_mark, const char* name, const char* method,
+                                       uint32_t crc32, char encryption_mark);
+/* value: the block's length at PROGRESS_DATA; the entry's size at
+ * PROGRESS_END, 0xFFFFFFFF for an entry of 4 GiB or more. */
 typedef int (*engine_progress_fn)(const char* entry_name, int stage, uint32_t value);
 
-/* Owned by the caller. The engine reads the six functions (and may store a
- * do-nothing function into a null `sound`) and writes the five counters. */
+/* Owned by the caller. The engine reads the functions (and may store a
+ * do-nothing function into a null `sound`) and writes the counters.
+ *
+ * The last three fields serve archives beyond the 32-bit limits (zip64); a
+ * caller that zero-fills the record and sets only the first eleven gets what
+ * it always got. When `list_entry64` is set it is called instead of
+ * `list_entry`. `list_entry` receives 0xFFFFFFFF for a size of 4 GiB or
+ * more; the 32-bit totals keep the low 32 bits of the sums (they wrap, as
+ * they always did), the 64-bit totals hold them in full. */
 typedef struct EngineCallbacks {
   engine_print_fn print;           /* required */
   engine_sound_fn sound;           /* optional */
@@ -97,6 +111,9 @@ typedef struct EngineCallbacks {
   int32_t total_ratio;
   uint32_t entry_count;
   uint16_t comment_length;
+  engine_list_entry64_fn list_entry64; /* optional: used instead of list_entry */
+  uint64_t total_compressed64;         /* written with total_compressed */
+  uint64_t total_uncompressed64;       /* written with total_uncompressed */
 } EngineCallbacks;
 
 int zipengine_run(int include_count, const char* const* include_patterns, int exclude_count,
