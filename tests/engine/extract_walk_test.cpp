@@ -228,7 +228,8 @@ TEST_F(ExtractWalk, ArchivesFromOtherToolsExtractByteForByte) {
     const char* archive;
     const char* password;
   } cases[] = {{"python.zip", nullptr}, {"bsdtar.zip", nullptr}, {"7zz.zip", nullptr},
-               {"encrypted.zip", "secret"}, {"encrypted_bsdtar.zip", "secret"}};
+               {"encrypted.zip", "secret"}, {"encrypted_bsdtar.zip", "secret"}, {"zip64_python.zip", nullptr},
+               {"zip64_bsdtar.zip", nullptr}};
   for (auto& k : cases) {
     SCOPED_TRACE(k.archive);
     fakes::TempDir where{"byte"};

@@ -98,7 +98,8 @@ void check_against_python(const std::string& archive) {
 }
 
 TEST(ListingOracle, CommittedFixturesAgreeWithPythonZipfile) {
-  for (const char* name : {"python.zip", "bsdtar.zip", "7zz.zip"}) check_against_python(fixture(name));
+  for (const char* name : {"python.zip", "bsdtar.zip", "7zz.zip", "zip64_python.zip", "zip64_bsdtar.zip"})
+    check_against_python(fixture(name));
 }
 
 TEST(ListingOracle, FreshArchivesFromTheToolsAgreeWithPythonZipfile) {
@@ -107,7 +108,11 @@ TEST(ListingOracle, FreshArchivesFromTheToolsAgreeWithPythonZipfile) {
   std::string script = fixture("make_fixtures.py");
   ASSERT_EQ(run_command("python3 \"" + script + "\" \"" + dir.path() + "\""), 0);
   check_against_python(join(dir, "python.zip"));
-  if (have_program("bsdtar --version")) check_against_python(join(dir, "bsdtar.zip"));
+  check_against_python(join(dir, "zip64_python.zip"));
+  if (have_program("bsdtar --version")) {
+    check_against_python(join(dir, "bsdtar.zip"));
+    check_against_python(join(dir, "zip64_bsdtar.zip"));
+  }
   if (have_program("7zz i")) check_against_python(join(dir, "7zz.zip"));
 }
 

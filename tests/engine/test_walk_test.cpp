@@ -25,7 +25,7 @@ std::string line(const char* verb, const std::string& name, const std::string& t
 }
 
 TEST(TestWalk, GoodArchivesFromEveryToolPass) {
-  for (const char* name : {"python.zip", "bsdtar.zip", "7zz.zip"}) {
+  for (const char* name : {"python.zip", "bsdtar.zip", "7zz.zip", "zip64_python.zip", "zip64_bsdtar.zip"}) {
     engine_call c = test_archive(fixture(name));
     SCOPED_TRACE(name);
     EXPECT_EQ(c.result, RC_OK) << c.record.text;

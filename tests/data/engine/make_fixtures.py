@@ -125,6 +125,29 @@ def make_test_archives(out, tree, names):
         write_expected(p)
 
 
+def make_zip64_archives(out, tree, files, names):
+    """Small archives in the zip64 forms: Python's zipfile with zip64 extra
+    fields, and bsdtar writing to a pipe (zip64 extra fields, data
+    descriptors and end records)."""
+    p = os.path.join(out, 'zip64_python.zip')
+    with zipfile.ZipFile(p, 'w') as z:
+        for i, name in enumerate(names):
+            info = zipfile.ZipInfo(name, date_time=(2020, 2, 29, 23, 59, 58))
+            info.compress_type = [zipfile.ZIP_STORED, zipfile.ZIP_DEFLATED][i % 2]
+            with z.open(info, 'w', force_zip64=True) as f:
+                f.write(files[name])
+    write_expected(p)
+    if have('bsdtar'):
+        p = os.path.join(out, 'zip64_bsdtar.zip')
+        with open(p, 'wb') as f:
+            bsdtar = subprocess.Popen(['bsdtar', '--format', 'zip', '--options', 'zip:zip64', '-cf', '-'] + names,
+                                      cwd=tree, stdout=subprocess.PIPE)
+            shutil.copyfileobj(bsdtar.stdout, f)
+            if bsdtar.wait() != 0:
+                raise RuntimeError('bsdtar failed')
+        write_expected(p)
+
+
 def have(tool):
     return shutil.which(tool) is not None
 
@@ -163,6 +186,7 @@ def main(out):
             subprocess.run(['7zz', 'a', '-tzip', '-bd', '-bso0', p] + names, cwd=tree, check=True)
             write_expected(p)
         make_test_archives(out, tree, names)
+        make_zip64_archives(out, tree, files, names)
     finally:
         shutil.rmtree(work)
 
