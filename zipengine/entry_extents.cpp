@@ -52,9 +52,10 @@ int map_entry_extents(EngineContext& ctx, entry_extents& map) {
   const int64_t start = physical_position(ctx);
   try {
     // The directory's own count saves most regrowing; it is trusted only as
-    // far as the directory's size can hold that many entries.
-    map.offsets.reserve(static_cast<size_t>(
-        std::min<uint64_t>(ctx.end.total_entries, ctx.end.central_size / (4 + CENTRAL_ENTRY_SIZE) + 1)));
+    // far as the directory's size can hold that many entries, and only up to
+    // a million (a claim does not get memory up front; real entries do).
+    map.offsets.reserve(static_cast<size_t>(std::min<uint64_t>(
+        {ctx.end.total_entries, ctx.end.central_size / (4 + CENTRAL_ENTRY_SIZE) + 1, uint64_t{1} << 20})));
     read_offsets(ctx, map);
     std::sort(map.offsets.begin(), map.offsets.end());
     for (size_t i = 1; i < map.offsets.size(); ++i)

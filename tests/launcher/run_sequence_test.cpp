@@ -124,6 +124,29 @@ int ListTenMebibytes(int, const char* const*, int, const char* const*, const Eng
 }
 }  // namespace
 
+namespace {
+// Two entries of 3 GiB: their sum wraps in 32 bits.
+int ListSixGibibytes(int, const char* const*, int, const char* const*, const EngineOptions* options,
+                     EngineCallbacks* callbacks) {
+  if (options->list_contents)
+    for (const char* name : {"a", "b"}) callbacks->list_entry64(3ull << 30, 0, 0, 0, 0, 0, 0, 0, ' ', name, "", 0, ' ');
+  return 0;
+}
+}  // namespace
+
+TEST_F(RunSequence, PayloadTotalAndProgressHoldBeyondFourGibibytes) {
+  launcher::SetEngineEntry(ListSixGibibytes);
+  State().payload_total = 0;
+  ASSERT_EQ(launcher::QueryArchive(), 0);
+  EXPECT_EQ(State().payload_total, 6ull << 30);
+  g_percents.clear();
+  State().progress_display = RecordPercent;
+  State().payload_written = (3ull << 30) - 0x10000;
+  EXPECT_EQ(launcher::ReportPayloadProgress("a", PROGRESS_DATA, 0x10000), 0);
+  EXPECT_EQ(g_percents, (std::vector<int>{50}));
+  launcher::SetEngineEntry(nullptr);
+}
+
 TEST_F(RunSequence, NestedArchivesThatDoNotFitStartNothing) {
   // (The requirement is summed in 64 bits: 5 GiB of payload and 2 x 10 MiB
   // nested give 5140M, not a total wrapped at 4 GiB.)

@@ -14,7 +14,9 @@
 #include "fakes/temp_dir.h"
 #include "sfx_builder.h"
 #include "sfxpack_test_support.h"
+#include "engine_verify.h"
 #include "zip_layout.h"
+#include "zip_writer.h"
 
 namespace {
 
@@ -205,6 +207,47 @@ TEST_F(ZipReadByOracles, TimesAreLocalDosTimesClampedTo1980) {
   const auto listed = python_listing(pack(std::nullopt, "times.zip"), testzip);
   EXPECT_EQ(listed.at("empty.txt").date_time, "2021-6-15-10-20-30");
   EXPECT_EQ(listed.at("bin/run.sh").date_time, "1980-1-1-0-0-0");
+}
+
+// Zip64 records appear exactly when the entry count needs them: 65,535
+// entries stay plain, one more brings the zip64 end record and locator;
+// the peers and the engine read both.
+TEST_F(ZipReadByOracles, Zip64EndRecordOnlyBeyond65535Entries) {
+  if (!have_program("python3")) GTEST_SKIP() << "python3 is not installed";
+  for (const size_t count : {size_t{65535}, size_t{65536}}) {
+    SCOPED_TRACE(count);
+    const fs::path archive = fs::path(scratch.path()) / ("many" + std::to_string(count) + ".zip");
+    {
+      std::fstream out(archive, std::ios::in | std::ios::out | std::ios::binary | std::ios::trunc);
+      sfxpack::ZipWriter writer(out, 0, sfxpack::WriterOptions{});
+      for (size_t i = 0; i < count; ++i) writer.add_directory("d" + std::to_string(i) + "/", 0755, sfxpack::DosTime{});
+      writer.finish();
+    }
+    const std::string bytes = read_file(archive);
+    const bool zip64 = bytes.find(std::string("PK\6\6", 4)) != std::string::npos &&
+                       bytes.find(std::string("PK\6\7", 4)) != std::string::npos;
+    EXPECT_EQ(zip64, count > 65535);
+    const auto* end = reinterpret_cast<const unsigned char*>(bytes.data()) + bytes.size() - sfxpack::END_RECORD_SIZE;
+    EXPECT_EQ(sfxpack::get16(end + 10), count > 65535 ? 0xFFFF : count);
+    const sfxpack::VerifyResult v = sfxpack::verify_with_engine(archive.string(), count, 0);
+    EXPECT_TRUE(v.ok) << v.failure;
+    EXPECT_EQ(v.listed_entries, count);
+    if (count == 65535) continue;  // the peers read plain archives elsewhere
+
+    const CommandResult py = run_command(
+        "python3 -c 'import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); print(len(z.infolist()), z.testzip())' " +
+            quote(archive.string()),
+        scratch.path());
+    EXPECT_EQ(py.output, std::to_string(count) + " None\n");
+    if (have_program("bsdtar")) {
+      const CommandResult r = run_command("bsdtar -tf " + quote(archive.string()) + " | wc -l", scratch.path());
+      EXPECT_EQ(std::stoul(r.output), count);
+    }
+    if (have_program("7zz")) {
+      const CommandResult r = run_command("7zz t " + quote(archive.string()), scratch.path());
+      EXPECT_NE(r.output.find("Everything is Ok"), std::string::npos) << r.output;
+    }
+  }
 }
 
 }  // namespace
