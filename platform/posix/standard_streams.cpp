@@ -14,6 +14,7 @@ class PosixStandardStreams final : public StandardStreams {
                                                       : STDERR_FILENO;
     return isatty(fd) == 1;
   }
+  void use_binary(StandardStream) override {}  // POSIX streams carry bytes as they are
 };
 
 }  // namespace

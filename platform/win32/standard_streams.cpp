@@ -3,6 +3,11 @@
 // GetFileType would call a character device like the console).
 #include "platform/standard_streams.h"
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
 #include "windows_fwd.h"
 
 namespace platform {
@@ -17,6 +22,11 @@ class Win32StandardStreams final : public StandardStreams {
     HANDLE handle = GetStdHandle(which);
     DWORD mode = 0;
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+  }
+  void use_binary(StandardStream stream) override {
+    FILE* file = stream == StandardStream::input ? stdin : stream == StandardStream::output ? stdout : stderr;
+    std::fflush(file);
+    _setmode(_fileno(file), _O_BINARY);
   }
 };
 

@@ -178,3 +178,18 @@ TEST(Tool, VmsQuestionIsAnsweredFromStandardInput) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Tool, DataToStandardOutputIsByteForByte) {
+  // LF, CR LF, a lone CR and Ctrl-Z: the Windows C runtime's text mode
+  // would change the first and could stop at the last.
+  fakes::TempDir dir{"tool"};
+  const std::string data = std::string("one\ntwo\r\nthree\rfour\x1a" "five\n") + std::string(3, '\0');
+  write_file(join(dir, "d.zip"), build_zip({stored("d.bin", data)}));
+  tool_run r = run_tool(dir, "extract -qq -p \"" + join(dir, "d.zip") + "\"");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(read_file(join(dir, "tool.out")), data);
+}
+
+}  // namespace

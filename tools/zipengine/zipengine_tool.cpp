@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/standard_streams.h"
 #include "platform/terminal_prompt.h"
 #include "qel_version.h"
 #include "zipengine/zipengine.h"
@@ -234,6 +235,8 @@ int main(int argc, char** argv) {
   o.archive_path = archive.c_str();
   o.target_directory = have_directory ? directory.c_str() : nullptr;
   if (o.data_to_print || o.show_comment || o.info_listing) g_print_stream = stdout;
+  // Entry data goes out byte for byte (Windows would turn each LF into CR LF).
+  if (o.data_to_print) platform::standard_streams().use_binary(platform::StandardStream::output);
 
   std::vector<const char*> inc, exc;
   for (auto& s : includes) inc.push_back(s.c_str());
