@@ -47,6 +47,20 @@ struct layout64 {
   uint64_t record_central_offset = UINT64_MAX;
 };
 
+// The fields local and central headers share, from "version needed" to the
+// extra field's length: stored, both sizes in the zip64 block.
+void header_fields(std::string& out, const entry64& e, const std::string& extra) {
+  put16(out, 45);
+  put16(out, 0);
+  put16(out, 0);
+  put32(out, DEFAULT_DOS_TIME);
+  put32(out, crc32_of(e.data));
+  put32(out, 0xFFFFFFFFu);
+  put32(out, 0xFFFFFFFFu);
+  put16(out, static_cast<uint32_t>(e.name.size()));
+  put16(out, static_cast<uint32_t>(extra.size()));
+}
+
 // Stored entries whose sizes and offsets are all in zip64 blocks, the
 // plain fields at their largest value, and the zip64 end records.
 std::string build_zip64(const std::vector<entry64>& entries, const layout64& layout = {}) {
@@ -56,15 +70,7 @@ std::string build_zip64(const std::vector<entry64>& entries, const layout64& lay
     offsets.push_back(out.size());
     const std::string extra = zip64_block({e.data.size(), e.data.size()});
     out += std::string("PK\3\4", 4);
-    put16(out, 45);
-    put16(out, 0);
-    put16(out, 0);
-    put32(out, DEFAULT_DOS_TIME);
-    put32(out, crc32_of(e.data));
-    put32(out, 0xFFFFFFFFu);
-    put32(out, 0xFFFFFFFFu);
-    put16(out, static_cast<uint32_t>(e.name.size()));
-    put16(out, static_cast<uint32_t>(extra.size()));
+    header_fields(out, e, extra);
     out += e.name + extra + e.data;
   }
   const uint64_t central_start = out.size();
@@ -73,16 +79,8 @@ std::string build_zip64(const std::vector<entry64>& entries, const layout64& lay
     const uint64_t usize = e.listed_uncompressed != UINT64_MAX ? e.listed_uncompressed : e.data.size();
     const std::string extra = e.central_block_given ? e.central_block : zip64_block({usize, e.data.size(), offsets[i]});
     out += std::string("PK\1\2", 4);
-    put16(out, 45);
-    put16(out, 45);
-    put16(out, 0);
-    put16(out, 0);
-    put32(out, DEFAULT_DOS_TIME);
-    put32(out, crc32_of(e.data));
-    put32(out, 0xFFFFFFFFu);
-    put32(out, 0xFFFFFFFFu);
-    put16(out, static_cast<uint32_t>(e.name.size()));
-    put16(out, static_cast<uint32_t>(extra.size()));
+    put16(out, 45);  // made by
+    header_fields(out, e, extra);
     put16(out, 0);
     put16(out, 0);
     put16(out, 0);
