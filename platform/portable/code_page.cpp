@@ -31,4 +31,16 @@ std::string CodePage::ansi_to_oem_string(std::string_view in) {
   });
 }
 
+std::string CodePage::text_file_to_utf8(std::string_view bytes) {
+  constexpr std::string_view mark = "\xEF\xBB\xBF";
+  if (bytes.substr(0, mark.size()) == mark) return std::string(bytes.substr(mark.size()));
+  return ansi_to_utf8(bytes);
+}
+
+std::string CodePage::oem_to_utf8_string(std::string_view in) {
+  return convert_all(in, [this](std::string_view s, char* out, size_t cap, size_t& w) {
+    return oem_to_utf8(s, out, cap, w);
+  });
+}
+
 }  // namespace platform

@@ -76,6 +76,17 @@ class PosixCodePage final : public CodePage {
     return Error::none;
   }
 
+  // ANSI is UTF-8 here.
+  Error oem_to_utf8(std::string_view in, char* out, size_t capacity, size_t& written) override {
+    return oem_to_ansi(in, out, capacity, written);
+  }
+  Error utf8_to_oem(std::string_view in, char* out, size_t capacity, size_t& written) override {
+    return ansi_to_oem(in, out, capacity, written);
+  }
+  std::string ansi_to_utf8(std::string_view in) override { return std::string(in); }
+  std::string utf8_to_ansi(std::string_view in) override { return std::string(in); }
+  bool fits_ansi(std::string_view) override { return true; }
+
   bool is_lead_byte(unsigned char) override { return false; }
 };
 

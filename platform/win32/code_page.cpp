@@ -1,9 +1,11 @@
 // Win32 backend of platform/code_page.h: the system's ANSI and OEM code
-// pages (OemToCharBuffA, CharToOemBuffA, MultiByteToWideChar).
+// pages (OemToCharBuffA, CharToOemBuffA, MultiByteToWideChar), and UTF-8
+// (WTF-8 towards UTF-16, as the rest of the backend carries names).
 #include "platform/code_page.h"
 
 #include <vector>
 
+#include "../portable/unicode.h"
 #include "windows_fwd.h"
 
 namespace platform {
@@ -28,6 +30,50 @@ Error copy_bounded(const std::vector<char>& text, UINT page, char* out, size_t c
   }
   out[written] = '\0';
   return result;
+}
+
+// Copies UTF-8 `text` into out[0..capacity) with a terminating zero, never
+// splitting a character.
+Error copy_bounded_utf8(const std::string& text, char* out, size_t capacity, size_t& written) {
+  written = 0;
+  if (capacity == 0) return text.empty() ? Error::none : Error::name_too_long;
+  Error result = Error::none;
+  for (size_t i = 0; i < text.size();) {
+    size_t n = 1;
+    while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
+    if (written + n + 1 > capacity) {
+      result = Error::name_too_long;
+      break;
+    }
+    for (size_t k = 0; k < n; ++k) out[written++] = text[i + k];
+    i += n;
+  }
+  out[written] = '\0';
+  return result;
+}
+
+std::u16string page_to_utf16(std::string_view in, UINT page) {
+  if (in.empty()) return {};
+  int n = MultiByteToWideChar(page, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::u16string out(static_cast<size_t>(n), u'\0');
+  MultiByteToWideChar(page, 0, in.data(), static_cast<int>(in.size()), reinterpret_cast<wchar_t*>(out.data()), n);
+  return out;
+}
+
+// Characters the code page lacks become '?' (no best-fit stand-ins: "ü"
+// must not turn into another name's "u"); `lossy` tells whether any did.
+std::string utf16_to_page(std::u16string_view in, UINT page, bool* lossy = nullptr) {
+  if (lossy) *lossy = false;
+  if (in.empty()) return {};
+  const wchar_t* w = reinterpret_cast<const wchar_t*>(in.data());
+  BOOL used = FALSE;
+  int n = WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, w, static_cast<int>(in.size()), nullptr, 0, nullptr, &used);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(page, WC_NO_BEST_FIT_CHARS, w, static_cast<int>(in.size()), out.data(), n, nullptr, &used);
+  if (lossy) *lossy = used != FALSE;
+  return out;
 }
 
 class Win32CodePage final : public CodePage {
@@ -71,7 +117,26 @@ class Win32CodePage final : public CodePage {
     return Error::none;
   }
 
-  bool is_lead_byte(unsigned char byte) override { return IsDBCSLeadByte(byte) != 0; }
+  Error oem_to_utf8(std::string_view in, char* out, size_t capacity, size_t& written) override {
+    return copy_bounded_utf8(unicode::utf16_to_wtf8(page_to_utf16(in, CP_OEMCP)), out, capacity, written);
+  }
+
+  Error utf8_to_oem(std::string_view in, char* out, size_t capacity, size_t& written) override {
+    std::string oem = utf16_to_page(unicode::wtf8_to_utf16(in), CP_OEMCP);
+    return copy_bounded(std::vector<char>(oem.begin(), oem.end()), CP_OEMCP, out, capacity, written);
+  }
+
+  std::string ansi_to_utf8(std::string_view in) override { return unicode::utf16_to_wtf8(page_to_utf16(in, CP_ACP)); }
+
+  std::string utf8_to_ansi(std::string_view in) override { return utf16_to_page(unicode::wtf8_to_utf16(in), CP_ACP); }
+
+  bool fits_ansi(std::string_view in) override {
+    bool lossy = false;
+    utf16_to_page(unicode::wtf8_to_utf16(in), CP_ACP, &lossy);
+    return !lossy;
+  }
+
+  bool is_lead_byte(unsigned char) override { return false; }
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 namespace platform {
@@ -59,7 +60,7 @@ class Win32Console final : public Console {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     std::setvbuf(stdin, nullptr, _IONBF, 0);
     std::setvbuf(stderr, nullptr, _IONBF, 0);
-    SetConsoleTitleA(title.c_str());
+    SetConsoleTitleW(win32::wide(title).c_str());
   }
 
   int wait_key() override {

@@ -1,5 +1,5 @@
 // Win32 backend of platform/dialogs.h: dialog templates from the program's
-// resources (DialogBoxParamA, CreateDialogParamA), MessageBoxA and
+// resources (DialogBoxParamW, CreateDialogParamW), MessageBoxA and
 // SHBrowseForFolderA. Calls from other threads go through SendMessage (the
 // dialog's thread carries them out); ending a dialog from another thread is
 // posted to it, since EndDialog belongs to the dialog's own thread.
@@ -11,6 +11,7 @@
 // answer meanwhile, and Windows would mark it "Not Responding".
 #include "platform/dialogs.h"
 
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 #include <commctrl.h>
@@ -42,7 +43,7 @@ class Win32Window final : public DialogWindow {
   Win32Window(const DialogTemplate& t, const DialogEvents* events) : template_(t), events_(events) {}
   ~Win32Window() override {
     if (thread_.joinable()) {
-      if (hwnd_) PostMessageA(hwnd_, WM_QEL_CLOSE, 0, 0);
+      if (hwnd_) PostMessageW(hwnd_, WM_QEL_CLOSE, 0, 0);
       thread_.join();
     }
     // The window is gone by now (a modal one before run_modal returns).
@@ -50,12 +51,12 @@ class Win32Window final : public DialogWindow {
   }
 
   void set_text(int control, const std::string& text) override {
-    if (hwnd_) SetDlgItemTextA(hwnd_, control, text.c_str());
+    if (hwnd_) SetDlgItemTextW(hwnd_, control, win32::wide(text).c_str());
   }
   void set_progress(int control, int position) override {
     if (position < 0) position = 0;
     if (position > 100) position = 100;
-    if (hwnd_) SendDlgItemMessageA(hwnd_, control, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    if (hwnd_) SendDlgItemMessageW(hwnd_, control, PBM_SETPOS, static_cast<WPARAM>(position), 0);
   }
   void show_control(int control, bool visible) override {
     if (hwnd_) ShowWindow(GetDlgItem(hwnd_, control), visible ? SW_SHOW : SW_HIDE);
@@ -71,7 +72,7 @@ class Win32Window final : public DialogWindow {
     if (GetWindowThreadProcessId(hwnd_, nullptr) == GetCurrentThreadId()) {
       EndDialog(hwnd_, result);
     } else {
-      PostMessageA(hwnd_, WM_QEL_END, static_cast<WPARAM>(result), 0);
+      PostMessageW(hwnd_, WM_QEL_END, static_cast<WPARAM>(result), 0);
     }
   }
 
@@ -84,7 +85,7 @@ class Win32Window final : public DialogWindow {
     std::promise<HWND> created;
     std::future<HWND> window = created.get_future();
     thread_ = std::thread([this, &created] {
-      HWND h = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(template_.resource), nullptr,
+      HWND h = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_.resource), nullptr,
                                   &Win32Window::Procedure, reinterpret_cast<LPARAM>(this));
       if (h) {
         ShowWindow(h, SW_SHOW);
@@ -93,10 +94,10 @@ class Win32Window final : public DialogWindow {
       created.set_value(h);
       if (!h) return;
       MSG msg;
-      while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageA(h, &msg)) continue;
+      while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(h, &msg)) continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
       }
     });
     return window.get() != nullptr;
@@ -105,12 +106,12 @@ class Win32Window final : public DialogWindow {
   static INT_PTR CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
       auto* self = reinterpret_cast<Win32Window*>(lparam);
-      SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+      SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
       self->hwnd_ = hwnd;
       // FALSE: initialise() chose the focus itself.
       return self->initialise() ? FALSE : TRUE;
     }
-    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!self) return FALSE;
     switch (message) {
       case WM_SHOWWINDOW:
@@ -146,21 +147,21 @@ class Win32Window final : public DialogWindow {
   // button. Left to the system, the focus would go to the first tab stop,
   // a read-only edit box, which selects its whole text on taking it.
   bool initialise() {
-    HINSTANCE module = GetModuleHandleA(nullptr);
+    HINSTANCE module = GetModuleHandleW(nullptr);
     if (template_.icon_resource) {
       HICON big = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(template_.icon_resource), IMAGE_ICON,
                                                 GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
       HICON small = static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(template_.icon_resource), IMAGE_ICON,
                                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-      if (big) SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-      if (small) SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+      if (big) SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+      if (small) SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     }
     for (const DialogControl& c : template_.controls) {
       HWND item = c.id ? GetDlgItem(hwnd_, c.id) : nullptr;
       if (!item) continue;
       switch (c.kind) {
         case ControlKind::progress_bar:
-          SendMessageA(item, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+          SendMessageW(item, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
           break;
         case ControlKind::picture:
           scale_picture(item, c);
@@ -168,7 +169,7 @@ class Win32Window final : public DialogWindow {
         case ControlKind::text:
         case ControlKind::centred_text:
         case ControlKind::read_only_edit:
-          if (!c.text.empty()) SetWindowTextA(item, c.text.c_str());
+          if (!c.text.empty()) SetWindowTextW(item, win32::wide(c.text).c_str());
           break;
         default:
           break;
@@ -198,7 +199,7 @@ class Win32Window final : public DialogWindow {
   void scale_picture(HWND item, const DialogControl& c) {
     RECT want = {0, 0, c.width, c.height};
     MapDialogRect(hwnd_, &want);
-    auto original = reinterpret_cast<HBITMAP>(SendMessageA(item, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    auto original = reinterpret_cast<HBITMAP>(SendMessageW(item, STM_GETIMAGE, IMAGE_BITMAP, 0));
     BITMAP size;
     if (!original || !GetObjectA(original, sizeof size, &size) || size.bmWidth <= 0 || size.bmHeight <= 0) return;
     const long percent = std::min(want.right * 100L / size.bmWidth, want.bottom * 100L / size.bmHeight);
@@ -220,7 +221,7 @@ class Win32Window final : public DialogWindow {
       // The control takes the new bitmap's size; the one it loaded itself
       // comes back and is ours to free.
       auto previous = reinterpret_cast<HBITMAP>(
-          SendMessageA(item, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled)));
+          SendMessageW(item, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled)));
       if (previous && previous != scaled) DeleteObject(previous);
       picture_ = scaled;
       scaled = nullptr;
@@ -259,7 +260,7 @@ class Win32Dialogs final : public Dialogs {
   int run_modal(const DialogTemplate& dialog, const DialogEvents& events) override {
     InitControlsOnce();
     Win32Window window(dialog, &events);
-    INT_PTR r = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.resource), nullptr,
+    INT_PTR r = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(dialog.resource), nullptr,
                                 &Win32Window::Procedure, reinterpret_cast<LPARAM>(&window));
     // -1: the dialog never came up (no window station or display, a
     // missing template); no handler ran, so nobody pressed anything.
@@ -277,8 +278,9 @@ class Win32Dialogs final : public Dialogs {
     UINT flags = request.buttons == MessageButtons::ok_cancel ? MB_OKCANCEL : MB_OK;
     if (request.icon == MessageIcon::error) flags |= MB_ICONERROR;
     if (request.icon == MessageIcon::exclamation) flags |= MB_ICONEXCLAMATION;
-    int r = MessageBoxA(OwnerOf(owner), request.text.c_str(),
-                        request.title ? request.title->c_str() : nullptr, flags);
+    const std::wstring text = win32::wide(request.text);
+    const std::wstring title = request.title ? win32::wide(*request.title) : std::wstring();
+    int r = MessageBoxW(OwnerOf(owner), text.c_str(), request.title ? title.c_str() : nullptr, flags);
     return r == IDOK ? DIALOG_OK : DIALOG_CANCEL;
   }
 
@@ -287,19 +289,20 @@ class Win32Dialogs final : public Dialogs {
     if (FAILED(SHGetMalloc(&allocator)) || !allocator) return FolderChoice::cancelled;
     // The browser uses COM on the calling thread (a worker, here).
     const bool com = SUCCEEDED(CoInitialize(nullptr));
-    char display[MAX_PATH] = {0};
-    BROWSEINFOA info;
+    wchar_t display[MAX_PATH] = {0};
+    const std::wstring caption = win32::wide(title);
+    BROWSEINFOW info;
     ZeroMemory(&info, sizeof info);
     info.hwndOwner = OwnerOf(owner);
     info.pszDisplayName = display;
-    info.lpszTitle = title.c_str();
+    info.lpszTitle = caption.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS;
-    LPITEMIDLIST item = SHBrowseForFolderA(&info);
+    LPITEMIDLIST item = SHBrowseForFolderW(&info);
     FolderChoice choice = FolderChoice::cancelled;
     if (item) {
-      char chosen[MAX_PATH] = {0};
-      if (SHGetPathFromIDListA(item, chosen) && chosen[0] != '\0') {
-        path = chosen;
+      wchar_t chosen[MAX_PATH] = {0};
+      if (SHGetPathFromIDListW(item, chosen) && chosen[0] != L'\0') {
+        path = win32::narrow(chosen);
         choice = FolderChoice::chosen;
       } else {
         choice = FolderChoice::no_path;

@@ -30,8 +30,9 @@ Error fail() { return error_from_win32(GetLastError()); }
 
 HANDLE to_handle(NativeHandle h) { return reinterpret_cast<HANDLE>(h); }
 
-// Every path of this service, as the W calls take it. (Long paths: the
-// final paths carry the \\?\ prefix already.)
+// Every path of this service (UTF-8, WTF-8 for listed names), as the W
+// calls take it. Long paths: the final paths carry the \\?\ prefix already,
+// and open_parent gives a long path that prefix before it opens anything.
 std::u16string wide(const std::string& path) { return unicode::wtf8_to_utf16(path); }
 const wchar_t* w(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 std::string narrow(const wchar_t* s) { return unicode::utf16_to_wtf8(reinterpret_cast<const char16_t*>(s)); }
@@ -39,23 +40,6 @@ std::string narrow(const wchar_t* s) { return unicode::utf16_to_wtf8(reinterpret
 std::string join(const std::string& directory, const std::string& name) {
   if (!directory.empty() && directory.back() == '\\') return directory + name;
   return directory + '\\' + name;
-}
-
-std::u16string from_ansi(const std::string& text) {
-  if (text.empty()) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::u16string out(static_cast<size_t>(n), u'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(out.data()), n);
-  return out;
-}
-
-std::string to_ansi(const std::u16string& text) {
-  if (text.empty()) return {};
-  const wchar_t* in = w(text);
-  int n = WideCharToMultiByte(CP_ACP, 0, in, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, in, static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
 }
 
 bool is_separator(char16_t c) { return c == u'\\' || c == u'/'; }
@@ -189,7 +173,7 @@ class Win32DirectoryTree final : public DirectoryTree {
  public:
   Error open_parent(const std::string& path, DirectoryHandle& parent, TreeEntry& entry) override {
     parent.close();
-    std::u16string text = from_ansi(path);
+    std::u16string text = wide(path);
     // ".." would be resolved by the text alone, "*" and "?" would list
     // instead of naming: neither names one removable thing.
     if (text.find_first_of(u"*?") != std::u16string::npos) return Error::invalid_name;
@@ -209,6 +193,10 @@ class Win32DirectoryTree final : public DirectoryTree {
         break;
       }
       full.resize(n + 1);
+    }
+    if (full.size() >= MAX_PATH - 12 && full.compare(0, 4, u"\\\\?\\") != 0) {
+      if (full.size() >= 3 && full[1] == u':') full = u"\\\\?\\" + full;
+      else if (full.size() > 2 && is_separator(full[0]) && is_separator(full[1])) full = u"\\\\?\\UNC\\" + full.substr(2);
     }
     const size_t root = root_length(full);
     if (root == 0) return Error::invalid_name;
@@ -289,7 +277,7 @@ class Win32DirectoryTree final : public DirectoryTree {
   }
 
   Error identify_path(const std::string& path, FileIdentity& out) override {
-    return identify_wide(from_ansi(path), out);
+    return identify_wide(wide(path), out);
   }
 
   Error clear_read_only(const DirectoryHandle& directory, const TreeEntry& entry) override {
@@ -327,7 +315,7 @@ class Win32DirectoryTree final : public DirectoryTree {
       p = u"\\\\" + p.substr(8);
     else if (p.compare(0, 4, u"\\\\?\\") == 0)
       p = p.substr(4);
-    return to_ansi(p);
+    return unicode::utf16_to_wtf8(p);
   }
 
   void close_handle(NativeHandle handle) override { CloseHandle(to_handle(handle)); }

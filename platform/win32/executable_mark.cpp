@@ -4,6 +4,7 @@
 
 #include <cctype>
 
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 namespace platform {
@@ -12,7 +13,7 @@ namespace {
 class Win32ExecutableMark final : public ExecutableMark {
  public:
   bool is_marked_executable(const std::string& path) override {
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    if (GetFileAttributesW(win32::file_path(path).c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     size_t dot = path.find_last_of('.');
     size_t sep = path.find_last_of("/\\");
     if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return false;

@@ -1,5 +1,6 @@
 // Win32 backend of platform/file_system.h (and the open-file operations of
-// platform/file.h), with the ANSI calls (and the W calls for the *_w forms).
+// platform/file.h), with the W calls: paths arrive in UTF-8 and go out in
+// UTF-8 (wide_path.h); long ones take the \\?\ form.
 // Sections: helpers; open files; status and attributes; creating and
 // removing; listing; paths; temporary files; volumes.
 #include "platform/file_system.h"
@@ -7,6 +8,7 @@
 #include <cstring>
 
 #include "system_error.h"
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 namespace platform {
@@ -15,6 +17,8 @@ namespace {
 using win32::error_from_win32;
 using win32::from_filetime;
 using win32::to_filetime;
+using win32::file_path;
+using win32::narrow;
 
 thread_local DWORD last_error = 0;
 
@@ -43,8 +47,8 @@ bool is_link_tag(DWORD tag) { return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_
 // Whether a path whose attributes carry the reparse bit is a link.
 bool path_is_link(const std::string& path) {
   if (path.find_first_of("*?") != std::string::npos) return false;
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(path.c_str(), &fd);
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(file_path(path).c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return true;  // cannot tell: the safe answer for tree walks
   FindClose(h);
   return is_link_tag(fd.dwReserved0);
@@ -71,20 +75,12 @@ template <class S> S pattern_of(const S& dir) {
   return p;
 }
 
-// Calls `get(buffer, size)` (an API that returns the length it needs when
-// the buffer is too small, else the length it stored) until the text fits.
+// win32::grow_wide, the text in UTF-8.
 template <class Get> Error grow_call(std::string& out, Get get) {
-  std::string buf(MAX_PATH, '\0');
-  for (int tries = 0; tries < 8; ++tries) {
-    DWORD n = get(buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) return fail();
-    if (n < buf.size()) {
-      out.assign(buf.data(), n);
-      return Error::none;
-    }
-    buf.resize(n + 1);
-  }
-  return fail_with(ERROR_BUFFER_OVERFLOW);
+  std::wstring text;
+  if (!win32::grow_wide(text, get)) return fail();
+  out = narrow(text);
+  return Error::none;
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -197,7 +193,7 @@ class Win32FileSystem final : public FileSystem {
 
   Error status(const std::string& path, FileStatus& out) override {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(file_path(path).c_str(), GetFileExInfoStandard, &data)) {
       DWORD code = GetLastError();
       if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME) {
         out = FileStatus{};
@@ -218,14 +214,14 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Error get_attributes(const std::string& path, uint32_t& out) override {
-    DWORD a = GetFileAttributesA(path.c_str());
+    DWORD a = GetFileAttributesW(file_path(path).c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return fail();
     out = a;
     return Error::none;
   }
 
   Error set_attributes(const std::string& path, uint32_t attributes) override {
-    if (!SetFileAttributesA(path.c_str(), settable(attributes))) return fail();
+    if (!SetFileAttributesW(file_path(path).c_str(), settable(attributes))) return fail();
     return Error::none;
   }
 
@@ -234,7 +230,7 @@ class Win32FileSystem final : public FileSystem {
   Error set_times(const std::string& path, const FileTimes& times) override {
     // FILE_WRITE_ATTRIBUTES is granted on read-only files too; backup
     // semantics let the same call reach directories.
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE h = CreateFileW(file_path(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return fail();
     Error e = set_handle_times(h, times);
@@ -247,40 +243,42 @@ class Win32FileSystem final : public FileSystem {
   Error delete_file(const std::string& path) override {
     // A symbolic link to a directory is removed as a directory; that
     // removes the link, never what it points to.
-    DWORD a = GetFileAttributesA(path.c_str());
+    const std::wstring p = file_path(path);
+    DWORD a = GetFileAttributesW(p.c_str());
     if (a != INVALID_FILE_ATTRIBUTES && (a & REPARSE) && (a & FILE_ATTRIBUTE_DIRECTORY)) {
-      if (!RemoveDirectoryA(path.c_str())) return fail();
+      if (!RemoveDirectoryW(p.c_str())) return fail();
       return Error::none;
     }
-    if (!DeleteFileA(path.c_str())) return fail();
+    if (!DeleteFileW(p.c_str())) return fail();
     return Error::none;
   }
 
   Error remove_directory(const std::string& path) override {
-    if (!RemoveDirectoryA(path.c_str())) return fail();
+    if (!RemoveDirectoryW(file_path(path).c_str())) return fail();
     return Error::none;
   }
 
   Error create_directory(const std::string& path) override {
-    if (!CreateDirectoryA(path.c_str(), nullptr)) return fail();
+    if (!CreateDirectoryW(file_path(path).c_str(), nullptr)) return fail();
     return Error::none;
   }
 
   Error rename(const std::string& from, const std::string& to) override {
-    if (!MoveFileA(from.c_str(), to.c_str())) return fail();
+    if (!MoveFileW(file_path(from).c_str(), file_path(to).c_str())) return fail();
     return Error::none;
   }
 
   Error list_directory(const std::string& path, std::vector<DirectoryEntry>& out) override {
     out.clear();
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(pattern_of(path).c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return listing_failure(GetLastError(), GetFileAttributesA(path.c_str()));
+    WIN32_FIND_DATAW fd;
+    const std::wstring p = file_path(path);
+    HANDLE h = FindFirstFileW(pattern_of(p).c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return listing_failure(GetLastError(), GetFileAttributesW(p.c_str()));
     do {
-      out.push_back(DirectoryEntry{fd.cFileName, fd.dwFileAttributes, (fd.dwFileAttributes & REPARSE) != 0 && is_link_tag(fd.dwReserved0),
+      out.push_back(DirectoryEntry{narrow(fd.cFileName), fd.dwFileAttributes, (fd.dwFileAttributes & REPARSE) != 0 && is_link_tag(fd.dwReserved0),
                                    (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow,
                                    from_filetime(fd.ftLastWriteTime)});
-    } while (FindNextFileA(h, &fd));
+    } while (FindNextFileW(h, &fd));
     DWORD code = GetLastError();
     FindClose(h);
     if (code != ERROR_NO_MORE_FILES) {
@@ -338,26 +336,27 @@ class Win32FileSystem final : public FileSystem {
   // ---- Paths.
 
   Error current_directory(std::string& out) override {
-    return grow_call(out, [](char* b, DWORD n) { return GetCurrentDirectoryA(n, b); });
+    return grow_call(out, [](wchar_t* b, DWORD n) { return GetCurrentDirectoryW(n, b); });
   }
 
   Error set_current_directory(const std::string& path) override {
-    if (!SetCurrentDirectoryA(path.c_str())) return fail();
+    if (!SetCurrentDirectoryW(win32::wide(path).c_str())) return fail();
     return Error::none;
   }
 
   Error full_path(const std::string& path, std::string& out) override {
     if (path.empty()) return fail_with(ERROR_FILE_NOT_FOUND);
-    return grow_call(out, [&](char* b, DWORD n) { return GetFullPathNameA(path.c_str(), n, b, nullptr); });
+    const std::wstring p = win32::wide(path);
+    return grow_call(out, [&](wchar_t* b, DWORD n) { return GetFullPathNameW(p.c_str(), n, b, nullptr); });
   }
 
   Error program_path(std::string& out) override {
-    std::string buf(MAX_PATH, '\0');
+    std::wstring buf(MAX_PATH, L'\0');
     for (int tries = 0; tries < 8; ++tries) {
-      DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+      DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
       if (n == 0) return fail();
       if (n < buf.size()) {
-        out.assign(buf.data(), n);
+        out = win32::message_form(std::wstring_view(buf.data(), n));
         return Error::none;
       }
       buf.resize(buf.size() * 2);  // cut short: try a larger buffer
@@ -366,25 +365,27 @@ class Win32FileSystem final : public FileSystem {
   }
 
   Error short_path(const std::string& path, std::string& out) override {
-    return grow_call(out, [&](char* b, DWORD n) { return GetShortPathNameA(path.c_str(), b, n); });
+    const std::wstring p = win32::wide(path);
+    return grow_call(out, [&](wchar_t* b, DWORD n) { return GetShortPathNameW(p.c_str(), b, n); });
   }
 
   Error temp_directory(std::string& out) override {
-    return grow_call(out, [](char* b, DWORD n) { return GetTempPathA(n, b); });
+    return grow_call(out, [](wchar_t* b, DWORD n) { return GetTempPathW(n, b); });
   }
 
   Error unique_temp_file(const std::string& directory, const std::string& prefix, std::string& out) override {
-    char buf[MAX_PATH + 1];
-    if (GetTempFileNameA(directory.c_str(), prefix.c_str(), 0, buf) == 0) {
+    wchar_t buf[MAX_PATH + 1];
+    const std::wstring d = win32::wide(directory);
+    if (GetTempFileNameW(d.c_str(), win32::wide(prefix).c_str(), 0, buf) == 0) {
       // A missing directory is reported as "not a directory name"; say
       // what callers act on (the raw code stays for messages).
       DWORD code = GetLastError();
       Error e = fail_with(code);
-      if (code == ERROR_DIRECTORY && GetFileAttributesA(directory.c_str()) == INVALID_FILE_ATTRIBUTES)
+      if (code == ERROR_DIRECTORY && GetFileAttributesW(d.c_str()) == INVALID_FILE_ATTRIBUTES)
         return Error::not_found;
       return e;
     }
-    out = buf;
+    out = narrow(buf);
     return Error::none;
   }
 
@@ -392,7 +393,7 @@ class Win32FileSystem final : public FileSystem {
 
   Error free_space(const std::string& path, uint64_t& out) override {
     ULARGE_INTEGER avail;
-    if (!GetDiskFreeSpaceExA(path.c_str(), &avail, nullptr, nullptr)) return fail();
+    if (!GetDiskFreeSpaceExW(win32::wide(path).c_str(), &avail, nullptr, nullptr)) return fail();
     out = avail.QuadPart;
     return Error::none;
   }
@@ -402,11 +403,11 @@ class Win32FileSystem final : public FileSystem {
     Error e = volume_root(path, root);
     if (e != Error::none) return e;
     DWORD max_length = 0, flags = 0;
-    char name[MAX_PATH + 1] = {};
-    if (!GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, &max_length, &flags, name, sizeof name))
+    wchar_t name[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationW(win32::wide(root).c_str(), nullptr, 0, nullptr, &max_length, &flags, name, MAX_PATH + 1))
       return fail();
     out.max_component_length = max_length;
-    out.file_system_name = name;
+    out.file_system_name = narrow(name);
     out.flags = flags;
     return Error::none;
   }
@@ -415,9 +416,9 @@ class Win32FileSystem final : public FileSystem {
     std::string full;
     Error e = full_path(path, full);
     if (e != Error::none) return e;
-    char buf[MAX_PATH + 1];
-    if (GetVolumePathNameA(full.c_str(), buf, sizeof buf)) {
-      out = buf;
+    wchar_t buf[MAX_PATH + 1];
+    if (GetVolumePathNameW(win32::wide(full).c_str(), buf, MAX_PATH + 1)) {
+      out = narrow(buf);
     } else {
       // Derive it from the text: "X:\" or "\\server\share\".
       if (full.size() >= 2 && full[1] == ':') {
@@ -441,12 +442,13 @@ class Win32FileSystem final : public FileSystem {
  private:
   Error open_with(const std::string& path, DWORD access, DWORD disposition, File& out) {
     out.close();
-    HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+    const std::wstring p = file_path(path);
+    HANDLE h = CreateFileW(p.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       DWORD code = GetLastError();
       // A directory cannot be opened as a file; name that plainly.
-      DWORD a = code == ERROR_ACCESS_DENIED ? GetFileAttributesA(path.c_str()) : INVALID_FILE_ATTRIBUTES;
+      DWORD a = code == ERROR_ACCESS_DENIED ? GetFileAttributesW(p.c_str()) : INVALID_FILE_ATTRIBUTES;
       if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
         last_error = code;
         return Error::is_directory;

@@ -1,9 +1,12 @@
-// Win32 backend of platform/loader.h: LoadLibraryA, GetProcAddress, and
-// calls through the Windows API calling convention.
+// Win32 backend of platform/loader.h: LoadLibraryW, GetProcAddress, and
+// calls through the Windows API calling convention. The library's text
+// arguments are ANSI (what its exports take), converted here.
 #include "platform/loader.h"
 
 #include <vector>
 
+#include "platform/code_page.h"
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 namespace platform {
@@ -15,14 +18,18 @@ using TextArgument = DWORD(WINAPI*)(const char*);
 class Win32Loader final : public Loader {
  public:
   Error load(const std::string& name, LibraryHandle& out, std::string& path) override {
-    HMODULE module = LoadLibraryA(name.c_str());
+    HMODULE module = LoadLibraryW(win32::wide(name).c_str());
     if (!module) {
       DWORD e = GetLastError();
       return (e == ERROR_MOD_NOT_FOUND || e == ERROR_FILE_NOT_FOUND) ? Error::not_found : Error::io;
     }
-    std::vector<char> buf(MAX_PATH + 1);
-    DWORD n = GetModuleFileNameA(module, buf.data(), static_cast<DWORD>(buf.size()));
-    path.assign(buf.data(), n < buf.size() ? n : 0);
+    std::wstring file;
+    if (!win32::grow_wide(file, [&](wchar_t* b, DWORD n) {
+          DWORD got = GetModuleFileNameW(module, b, n);
+          return got >= n ? n * 2 : got;  // cut short: ask for twice the room
+        }))
+      file.clear();
+    path = win32::message_form(file);
     out = module;
     return Error::none;
   }
@@ -36,7 +43,8 @@ class Win32Loader final : public Loader {
     return reinterpret_cast<NoArgument>(function)();
   }
   uint32_t call(LibrarySymbol function, const char* text) override {
-    return reinterpret_cast<TextArgument>(function)(text);
+    const std::string ansi = code_page().utf8_to_ansi(text);
+    return reinterpret_cast<TextArgument>(function)(ansi.c_str());
   }
 };
 

@@ -4,6 +4,7 @@
 #include "platform/private_file.h"
 
 #include "system_error.h"
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 namespace platform {
@@ -13,7 +14,7 @@ class Win32PrivateFile final : public PrivateFile {
  public:
   Error read_own_file(const std::string& path, std::string& content) override {
     content.clear();
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = CreateFileW(win32::file_path(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return win32::error_from_win32(GetLastError());
     BY_HANDLE_FILE_INFORMATION info;

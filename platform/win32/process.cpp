@@ -1,11 +1,12 @@
-// Win32 backend of platform/process.h: CreateProcessA with the joined
-// command line, WaitForSingleObject, GetExitCodeProcess, priority classes.
+// Win32 backend of platform/process.h: CreateProcessW with the joined
+// command line (UTF-8 here), WaitForSingleObject, GetExitCodeProcess, priority classes.
 #include "platform/process.h"
 
 #include <cerrno>
 #include <vector>
 
 #include "system_error.h"
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 namespace platform {
@@ -40,20 +41,20 @@ class Win32Process final : public Process {
     const bool redirect = !streams.input.empty() || !streams.output.empty() || !streams.error.empty();
     if (redirect) {
       in = streams.input.empty() ? GetStdHandle(STD_INPUT_HANDLE)
-                                 : CreateFileA(streams.input.c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
+                                 : CreateFileW(win32::wide(streams.input).c_str(), GENERIC_READ, FILE_SHARE_READ, &inherit,
                                                OPEN_EXISTING, 0, nullptr);
       o = streams.output.empty() ? GetStdHandle(STD_OUTPUT_HANDLE)
-                                 : CreateFileA(streams.output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                 : CreateFileW(win32::wide(streams.output).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                                CREATE_ALWAYS, 0, nullptr);
       e = streams.error.empty() ? GetStdHandle(STD_ERROR_HANDLE)
           : streams.error == streams.output ? o
-                                            : CreateFileA(streams.error.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                            : CreateFileW(win32::wide(streams.error).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                                           &inherit, CREATE_ALWAYS, 0, nullptr);
     }
-    // CreateProcessA may write into the command line: a copy of our own.
-    std::vector<char> line(command_line.begin(), command_line.end());
-    line.push_back('\0');
-    STARTUPINFOA startup;
+    // CreateProcessW may write into the command line: a copy of our own.
+    std::wstring line = win32::wide(command_line);
+    const std::wstring where = win32::wide(directory);
+    STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
     if (redirect) {
@@ -64,8 +65,8 @@ class Win32Process final : public Process {
     }
     PROCESS_INFORMATION info;
     ZeroMemory(&info, sizeof info);
-    const BOOL made = CreateProcessA(nullptr, line.data(), nullptr, nullptr, redirect ? TRUE : FALSE, 0, nullptr,
-                                     directory.empty() ? nullptr : directory.c_str(), &startup, &info);
+    const BOOL made = CreateProcessW(nullptr, line.data(), nullptr, nullptr, redirect ? TRUE : FALSE, 0, nullptr,
+                                     directory.empty() ? nullptr : where.c_str(), &startup, &info);
     const DWORD code = GetLastError();
     if (redirect) {
       // Only the files opened here are ours to close.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 namespace platform {
@@ -50,7 +51,7 @@ bool enable_privilege(const char* name) {
 uint32_t probe_remote_privileges(const std::string& path) {
   const SECURITY_INFORMATION all = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
                                    DACL_SECURITY_INFORMATION | SACL_SECURITY_INFORMATION;
-  HANDLE h = CreateFileA(path.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER | ACCESS_SYSTEM_SECURITY,
+  HANDLE h = CreateFileW(win32::file_path(path).c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER | ACCESS_SYSTEM_SECURITY,
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
@@ -66,7 +67,7 @@ uint32_t probe_remote_privileges(const std::string& path) {
     CloseHandle(h);
     return bits;
   }
-  h = CreateFileA(path.c_str(), ACCESS_SYSTEM_SECURITY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  h = CreateFileW(win32::file_path(path).c_str(), ACCESS_SYSTEM_SECURITY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return 0;
   CloseHandle(h);
@@ -87,12 +88,13 @@ class Win32Security final : public Security {
   Error volume_security(const std::string& root, const std::string& probe_path,
                         VolumeSecurity& out) override {
     out = VolumeSecurity{};
-    const char* r = root.empty() ? nullptr : root.c_str();
+    const std::wstring w = win32::wide(root);
+    const wchar_t* r = root.empty() ? nullptr : w.c_str();
     DWORD flags = 0;
-    if (!GetVolumeInformationA(r, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
+    if (!GetVolumeInformationW(r, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
       return from_win32(GetLastError());
     out.file_system_flags = flags;
-    if ((flags & FILE_PERSISTENT_ACLS) && !probe_path.empty() && GetDriveTypeA(r) == DRIVE_REMOTE) {
+    if ((flags & FILE_PERSISTENT_ACLS) && !probe_path.empty() && GetDriveTypeW(r) == DRIVE_REMOTE) {
       out.remote = true;
       out.remote_privileges = probe_remote_privileges(probe_path);
     }
@@ -113,7 +115,7 @@ class Win32Security final : public Security {
     if (parts & (SECURITY_PART_OWNER | SECURITY_PART_GROUP)) access |= WRITE_OWNER;
     if (parts & SECURITY_PART_SACL) access |= ACCESS_SYSTEM_SECURITY;
     DWORD flags = (directory || backup_semantics) ? FILE_FLAG_BACKUP_SEMANTICS : 0;
-    HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE h = CreateFileW(win32::file_path(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) return from_win32(GetLastError());
     BOOL ok = SetKernelObjectSecurity(h, parts, sd);

@@ -1,5 +1,7 @@
 // Win32 backend of platform/self_removal.h: a command script for COMSPEC,
 // started hidden at idle priority while this process runs at real time.
+// cmd reads a script in the OEM code page: a path it cannot write there
+// goes by its short (8.3) form, which the system spells in plain letters.
 #include "platform/self_removal.h"
 
 #include <shlobj.h>
@@ -7,19 +9,11 @@
 
 #include <vector>
 
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 namespace platform {
 namespace {
-
-// UTF-16 of an ANSI text.
-std::wstring FromAnsi(const std::string& text) {
-  if (text.empty()) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
 
 // The OEM form of `text`; false when the code page lacks one of its
 // characters (a best-fit stand-in would name another path).
@@ -45,7 +39,7 @@ class Win32SelfRemoval final : public SelfRemoval {
     // quotes, the line, or make del take a pattern.
     for (char c : path)
       if (c == '"' || c == '*' || c == '?' || static_cast<unsigned char>(c) < 32) return Error::unsupported;
-    std::wstring wide = FromAnsi(path);
+    std::wstring wide = win32::wide(path);
     std::string oem;
     if (!ToOem(wide, oem)) {
       DWORD n = GetShortPathNameW(wide.c_str(), nullptr, 0);
@@ -78,12 +72,12 @@ class Win32SelfRemoval final : public SelfRemoval {
   }
 
   Error command_interpreter(std::string& out) override {
-    DWORD n = GetEnvironmentVariableA("COMSPEC", nullptr, 0);
+    DWORD n = GetEnvironmentVariableW(L"COMSPEC", nullptr, 0);
     if (n == 0) return Error::not_found;
-    std::vector<char> buf(n);
-    DWORD got = GetEnvironmentVariableA("COMSPEC", buf.data(), n);
+    std::vector<wchar_t> buf(n);
+    DWORD got = GetEnvironmentVariableW(L"COMSPEC", buf.data(), n);
     if (got == 0 || got >= n) return Error::not_found;
-    out.assign(buf.data(), got);
+    out = win32::narrow(std::wstring_view(buf.data(), got));
     return Error::none;
   }
 
@@ -91,20 +85,23 @@ class Win32SelfRemoval final : public SelfRemoval {
                     const std::string& deleted_item) override {
     // cmd expands %NAME% in its own command line too, where no escape
     // exists: a script path with '%' goes by its short form.
-    std::string target = script;
-    if (target.find('%') != std::string::npos) {
-      char brief[MAX_PATH + 1];
-      DWORD n = GetShortPathNameA(script.c_str(), brief, sizeof brief);
-      if (n == 0 || n >= sizeof brief || std::string(brief, n).find('%') != std::string::npos) return false;
-      target.assign(brief, n);
+    std::wstring target = win32::wide(script);
+    if (target.find(L'%') != std::wstring::npos) {
+      std::wstring brief;
+      if (!win32::grow_wide(brief, [&](wchar_t* b, DWORD n) { return GetShortPathNameW(target.c_str(), b, n); }) ||
+          brief.find(L'%') != std::wstring::npos)
+        return false;
+      target = brief;
     }
-    std::string parameters = "/c \"" + target + "\" > nul 2>&1";
-    SHELLEXECUTEINFOA request = {};
+    const std::wstring parameters = L"/c \"" + target + L"\" > nul 2>&1";
+    const std::wstring file = win32::wide(interpreter);
+    const std::wstring item = win32::wide(deleted_item);
+    SHELLEXECUTEINFOW request = {};
     request.cbSize = sizeof request;
     request.fMask = SEE_MASK_NOCLOSEPROCESS;
     request.hwnd = nullptr;
-    request.lpVerb = "Open";
-    request.lpFile = interpreter.c_str();
+    request.lpVerb = L"Open";
+    request.lpFile = file.c_str();
     request.lpParameters = parameters.c_str();
     request.lpDirectory = nullptr;
     request.nShow = SW_HIDE;
@@ -112,7 +109,7 @@ class Win32SelfRemoval final : public SelfRemoval {
     // The script must not get the processor before this process has exited.
     SetPriorityClass(GetCurrentProcess(), REALTIME_PRIORITY_CLASS);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
-    if (!ShellExecuteExA(&request)) {
+    if (!ShellExecuteExW(&request)) {
       SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
       SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
       return false;
@@ -120,7 +117,7 @@ class Win32SelfRemoval final : public SelfRemoval {
     // The handle stays open until this process exits.
     SetPriorityClass(request.hProcess, IDLE_PRIORITY_CLASS);
     SetProcessPriorityBoost(request.hProcess, TRUE);
-    SHChangeNotify(SHCNE_DELETE, SHCNF_PATHA, deleted_item.c_str(), nullptr);
+    SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, item.c_str(), nullptr);
     return true;
   }
 };

@@ -1,6 +1,8 @@
-// Win32 backend of platform/terminal_prompt.h: the process's console.
+// Win32 backend of platform/terminal_prompt.h: the process's console, in
+// UTF-16 (the prompt and the answer are UTF-8 on this side).
 #include "platform/terminal_prompt.h"
 
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 namespace platform {
@@ -16,28 +18,30 @@ class Win32TerminalPrompt final : public TerminalPrompt {
                              OPEN_EXISTING, 0, nullptr);
     if (out != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
-      WriteConsoleA(out, prompt.data(), static_cast<DWORD>(prompt.size()), &written, nullptr);
+      const std::wstring text = win32::wide(prompt);
+      WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
     DWORD mode = 0;
     bool restore = false;
     if (!echo && GetConsoleMode(in, &mode)) restore = SetConsoleMode(in, mode & ~ENABLE_ECHO_INPUT) != 0;
-    answer.clear();
+    std::wstring typed;
     bool got_line = false;
     for (;;) {
-      char c;
+      wchar_t c;
       DWORD n = 0;
-      if (!ReadConsoleA(in, &c, 1, &n, nullptr) || n == 0) break;
-      if (c == '\n') {
+      if (!ReadConsoleW(in, &c, 1, &n, nullptr) || n == 0) break;
+      if (c == L'\n') {
         got_line = true;
         break;
       }
-      if (c != '\r') answer.push_back(c);
+      if (c != L'\r') typed.push_back(c);
     }
+    answer = win32::narrow(typed);
     if (restore) {
       SetConsoleMode(in, mode);
       if (out != INVALID_HANDLE_VALUE) {
         DWORD written = 0;
-        WriteConsoleA(out, "\r\n", 2, &written, nullptr);
+        WriteConsoleW(out, L"\r\n", 2, &written, nullptr);
       }
     }
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);

@@ -6,6 +6,7 @@
 
 #include "platform/file_system.h"
 #include "system_error.h"
+#include "wide_path.h"
 #include "windows_fwd.h"
 
 namespace platform {
@@ -18,7 +19,7 @@ class Win32TextFiles final : public TextFiles {
   Error create_no_follow(const std::string& path, File& out) override {
     out = File();
     // OPEN_REPARSE_POINT opens a link itself, which is then refused.
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    HANDLE h = CreateFileW(win32::file_path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) return error_from_win32(GetLastError());
     BY_HANDLE_FILE_INFORMATION info;
@@ -51,7 +52,7 @@ class Win32TextFiles final : public TextFiles {
       std::snprintf(unique, sizeof unique, "%08x", state);
       std::string name = dir + prefix + unique + extension;
       // CREATE_NEW fails on any existing name, a planted link included.
-      HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      HANDLE h = CreateFileW(win32::file_path(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
       if (h != INVALID_HANDLE_VALUE) {
         out = File(native<FileSystem>(), reinterpret_cast<NativeHandle>(h));

@@ -1,8 +1,14 @@
 // Portable. No OS headers.
 //
-// Text conversion between the ANSI and OEM code pages and UTF-16. On Windows
-// these are the system's code pages; on POSIX ANSI is UTF-8 and OEM is code
-// page 437. Bounded conversions never write past the caller's buffer.
+// Text conversion between the ANSI and OEM code pages, UTF-8 and UTF-16. On
+// Windows these are the system's code pages; on POSIX ANSI is UTF-8 and OEM
+// is code page 437. Bounded conversions never write past the caller's buffer.
+//
+// The portable code carries all its text, paths included, in UTF-8 (on
+// Windows WTF-8, so that every UTF-16 name the system lists survives). What
+// arrives in a code page (entry names stored in OEM, AUTORUN.INF, the
+// uninstall record) is converted once where it is read, with the *_utf8
+// calls; on POSIX the ANSI forms of these are the bytes unchanged.
 #pragma once
 
 #include <cstddef>
@@ -36,13 +42,32 @@ class CodePage {
   // characters with no form there become '?'.
   virtual Error from_utf16(std::u16string_view in, CodePageId to, std::string& out) = 0;
 
-  // True when `byte` starts a two-byte character of the ANSI code page
-  // (IsDBCSLeadByte). Always false on POSIX.
+  // The same as oem_to_ansi, but to UTF-8; a text that does not fit is cut
+  // before the first character that does not fit whole.
+  virtual Error oem_to_utf8(std::string_view in, char* out, size_t capacity, size_t& written) = 0;
+  // UTF-8 to OEM, bounded as above; characters with no OEM form become '?'.
+  virtual Error utf8_to_oem(std::string_view in, char* out, size_t capacity, size_t& written) = 0;
+  // ANSI to UTF-8 and back; characters with no ANSI form become '?'. POSIX:
+  // the bytes unchanged (names there are bytes, never converted).
+  virtual std::string ansi_to_utf8(std::string_view in) = 0;
+  virtual std::string utf8_to_ansi(std::string_view in) = 0;
+  // Whether every character of `in` (UTF-8) has an ANSI form.
+  virtual bool fits_ansi(std::string_view in) = 0;
+
+  // True when `byte` starts a two-byte character of the text the portable
+  // code carries. That text is UTF-8, where no byte of a longer character
+  // is below 0x80 (so none is taken for '\\' or '/'): always false on both
+  // backends. Kept for the name rules that move such a character whole.
   virtual bool is_lead_byte(unsigned char byte) = 0;
 
   // Unbounded conveniences over the bounded calls.
   std::string oem_to_ansi_string(std::string_view in);
   std::string ansi_to_oem_string(std::string_view in);
+  std::string oem_to_utf8_string(std::string_view in);
+  // A text file's bytes in UTF-8: the file is in the ANSI code page, or in
+  // UTF-8 when it starts with the UTF-8 byte-order mark (which is dropped),
+  // so that a writer can name what the ANSI code page cannot.
+  std::string text_file_to_utf8(std::string_view bytes);
 };
 
 inline CodePage& code_page() { return current<CodePage>(); }

@@ -100,7 +100,7 @@ class DirectoryTree {
  public:
   virtual ~DirectoryTree() = default;
 
-  // Opens the directory holding the last name of `path` (an ANSI path like
+  // Opens the directory holding the last name of `path` (a UTF-8 path like
   // every path of the platform layer; relative ones against the current
   // directory), following links in that parent part as the system does,
   // and describes the last name in `entry` without following it. Doubled
@@ -117,7 +117,7 @@ class DirectoryTree {
   virtual Error list(const DirectoryHandle& directory, std::vector<TreeEntry>& out) = 0;
   // The identity of an entry whose listing did not carry it.
   virtual Error identify(const DirectoryHandle& directory, const TreeEntry& entry, FileIdentity& out) = 0;
-  // The identity of the file at an ANSI path (a final link not followed).
+  // The identity of the file at a path (a final link not followed).
   virtual Error identify_path(const std::string& path, FileIdentity& out) = 0;
   // Clears the read-only attribute of an entry before its removal (Win32).
   // POSIX removes a file whatever its own permissions say: nothing to do.
@@ -131,7 +131,7 @@ class DirectoryTree {
 
   // A path of this service's text (a DirectoryHandle's path, or one with
   // names joined by path_separator()) in the form messages and the other
-  // services take: POSIX the bytes unchanged; Win32 ANSI, without \\?\.
+  // services take: POSIX the bytes unchanged; Win32 UTF-8, without \\?\.
   virtual std::string message_path(const std::string& path) const = 0;
   // Closes a handle of a DirectoryHandle; use DirectoryHandle::close.
   virtual void close_handle(NativeHandle handle) = 0;

@@ -1,6 +1,8 @@
 // Portable. No OS headers.
 //
-// Files, directories and volumes. Paths are ANSI byte strings; on POSIX the
+// Files, directories and volumes. Paths are UTF-8 byte strings (POSIX: the
+// bytes the system takes, never converted; Windows: WTF-8, the W calls, and
+// the \\?\ form for long ones, code_page.h says why); on POSIX the
 // separator is '/', on Windows both '\' and '/' are accepted by the OS. All
 // operations report a platform::Error; out-values are valid only when the
 // result is Error::none unless a comment says otherwise.
@@ -162,18 +164,18 @@ class FileSystem {
   virtual Error current_directory(std::string& out) = 0;
   // Makes `path` the current directory (not_found when it does not exist).
   virtual Error set_current_directory(const std::string& path) = 0;
-  // Absolute form of a path (GetFullPathNameA): resolved against the current
+  // Absolute form of a path (GetFullPathNameW): resolved against the current
   // directory, "." and ".." removed textually, repeated separators merged;
   // the path need not exist. A trailing separator is kept.
   virtual Error full_path(const std::string& path, std::string& out) = 0;
-  // The running program's own file (GetModuleFileNameA, /proc/self/exe).
+  // The running program's own file (GetModuleFileNameW, /proc/self/exe).
   virtual Error program_path(std::string& out) = 0;
   // The short (8.3) form of an existing path; POSIX: the path itself.
   virtual Error short_path(const std::string& path, std::string& out) = 0;
   // The directory for temporary files, ending with the separator.
   virtual Error temp_directory(std::string& out) = 0;
   // Creates a new empty file with a unique name in `directory` whose name
-  // starts with `prefix` (GetTempFileNameA; POSIX "<dir>/<prefix><hex>.tmp"
+  // starts with `prefix` (GetTempFileNameW; POSIX "<dir>/<prefix><hex>.tmp"
   // made with O_EXCL, retried on a clash). `out`: the full name of the file.
   virtual Error unique_temp_file(const std::string& directory, const std::string& prefix,
                                  std::string& out) = 0;

@@ -2,7 +2,7 @@
 //
 // The Windows registry: predefined roots, keys reached by backslash-separated
 // paths, and typed values whose data is kept byte for byte. Win32: the real
-// registry through the ANSI calls. POSIX: a file-backed store in the registry
+// registry through the W calls, names and string data carried in UTF-8. POSIX: a file-backed store in the registry
 // export text format (see docs/porting.md), named by QEL_REGISTRY.
 //
 // Key and value names compare without regard to ASCII letter case and keep
@@ -51,7 +51,8 @@ enum class RegistryAccess { read, all };
 
 struct RegistryValue {
   uint32_t type = REGISTRY_NONE;
-  // The data exactly as stored, as the ANSI calls see it: a string value
+  // The data exactly as stored, as UTF-8 (string types; Win32 converts them to and
+  // from the UTF-16 the registry keeps, as the ANSI calls did to ANSI): a string value
   // carries its terminating zero when the writer gave one.
   std::string data;
 

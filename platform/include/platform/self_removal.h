@@ -21,7 +21,7 @@ class SelfRemoval {
  public:
   virtual ~SelfRemoval() = default;
 
-  // ---- Paths. `path` (ANSI) as a script line must write it so that the
+  // ---- Paths. `path` (UTF-8) as a script line must write it so that the
   // interpreter reads exactly that path, quotes included. Win32: in the
   // console's OEM code page (cmd reads its scripts in it), every '%'
   // doubled, in double quotes; a path the OEM code page cannot write is

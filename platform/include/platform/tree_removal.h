@@ -89,7 +89,7 @@ struct TreeTop {
   std::string path() const;
 };
 
-// Opens `path` (ANSI) for a walk. The links above the last name are resolved
+// Opens `path` (UTF-8) for a walk. The links above the last name are resolved
 // once, as the system does; the last name itself is never followed:
 // is_link when it is a link or junction, not_directory when it is a file
 // (for both, `parent` and `entry` are set, `directory` stays closed),
