@@ -84,11 +84,22 @@ bool stored_in_oem(const entry_info& info, bool central) {
 
 namespace {
 
-void convert_from_oem(char* text, size_t capacity) {
-  std::string copy(text);
-  size_t written = 0;
-  platform::code_page().oem_to_ansi(copy, text, capacity, written);
-  text[std::min(written, capacity - 1)] = 0;
+// Names and comments go on in UTF-8, the text the output side carries:
+// from OEM when the rule says so, as stored when flagged UTF-8, and from
+// the ANSI code page otherwise (POSIX: as stored, ANSI is UTF-8 there).
+std::string text_form(const std::string& stored, const entry_info& info, bool central) {
+  platform::CodePage& cp = platform::code_page();
+  if (stored_in_oem(info, central)) return cp.oem_to_utf8_string(stored);
+  return info.utf8 ? stored : cp.ansi_to_utf8(stored);
+}
+
+void convert_to_utf8(char* text, size_t capacity, const entry_info& info, bool central) {
+  std::string converted = text_form(text, info, central);
+  // Cut before a character that does not fit whole.
+  size_t n = std::min(converted.size(), capacity - 1);
+  while (n > 0 && n < converted.size() && (static_cast<unsigned char>(converted[n]) & 0xC0) == 0x80) --n;
+  std::memcpy(text, converted.data(), n);
+  text[n] = 0;
 }
 
 int read_name(EngineContext& ctx, uint32_t n, bool central) {
@@ -109,7 +120,7 @@ int read_name(EngineContext& ctx, uint32_t n, bool central) {
   ctx.stored_name_length = n;
   // A NUL inside the stored name would hide the rest of it from every later
   // step; the name ends there, as it would for any C text.
-  if (stored_in_oem(*ctx.info, central)) convert_from_oem(name, NAME_BUFFER_SIZE);
+  convert_to_utf8(name, NAME_BUFFER_SIZE, *ctx.info, central);
   if (ctx.info->lower_case) {
     auto& cp = platform::code_page();
     for (unsigned char* p = reinterpret_cast<unsigned char*>(name); *p; ++p) {
@@ -167,7 +178,7 @@ int show_comment_text(EngineContext& ctx, uint32_t n, bool entry) {
     if (entry) {
       // A NUL inside the comment ends the shown text.
       std::string text(reinterpret_cast<char*>(buf));
-      if (stored_in_oem(*ctx.info, true)) text = platform::code_page().oem_to_ansi_string(text);
+      text = text_form(text, *ctx.info, true);
       text = display_form(text.c_str());
       message_bytes(ctx, text.data(), static_cast<uint32_t>(text.size()));
     } else {

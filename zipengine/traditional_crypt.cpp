@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "input.h"
 #include "platform/code_page.h"
@@ -39,15 +40,19 @@ bool test_one(EngineContext& ctx, const uint8_t* header, const char* password) {
   return true;
 }
 
-// As given, then in the OEM code page (a password typed on a console of an
-// older system reached the archive in that form).
+// The password arrives in UTF-8. Windows archivers wrote it in the ANSI
+// code page, a console of an older system in OEM, newer tools in UTF-8:
+// each different form is tried once, in that order (on POSIX ANSI is UTF-8).
 bool test_password(EngineContext& ctx, const uint8_t* header, const char* password) {
-  if (test_one(ctx, header, password)) return true;
+  platform::CodePage& cp = platform::code_page();
+  const std::string ansi = cp.utf8_to_ansi(password);
+  if (ansi.size() < ZIPENGINE_PASSWORD_SIZE && test_one(ctx, header, ansi.c_str())) return true;
   char oem[ZIPENGINE_PASSWORD_SIZE];
   size_t written = 0;
-  if (platform::code_page().ansi_to_oem(password, oem, sizeof oem, written) != platform::Error::none)
-    return false;
-  return std::strcmp(oem, password) != 0 && test_one(ctx, header, oem);
+  if (cp.utf8_to_oem(password, oem, sizeof oem, written) == platform::Error::none && ansi != oem &&
+      test_one(ctx, header, oem))
+    return true;
+  return ansi != password && test_one(ctx, header, password);
 }
 
 void drop_password(EngineContext& ctx) {

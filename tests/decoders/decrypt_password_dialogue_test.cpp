@@ -163,7 +163,7 @@ TEST(DecryptPasswordDialogue, PasswordRightOnlyInTheOemCodePage) {
   engine_entry e;
   const std::string oem = "gr\x81n";  // "grün" in code page 437
   e.entry(oem);
-  e.d.answers = {{0, platform::code_page().oem_to_ansi_string(oem)}};  // as typed
+  e.d.answers = {{0, platform::code_page().oem_to_utf8_string(oem)}};  // as typed
   ASSERT_EQ(decrypt_entry_header(*e.ctx), 0);
   EXPECT_EQ(e.d.next, 1u);
   EXPECT_EQ(e.inflated(), "hello, hello, hello");

@@ -136,8 +136,10 @@ TEST_F(Listing, FatNamesAreConvertedFromOemUnlessFlaggedUtf8) {
   utf8.flags = 0x0800;
   engine_call c = list({oem, unix_host, utf8});
   ASSERT_EQ(c.record.listed.size(), 3u);
-  EXPECT_EQ(c.record.listed[0].name, "gr" + platform::code_page().oem_to_ansi_string("\x81") + "n");
-  EXPECT_EQ(c.record.listed[1].name, "gr\x81n");
+  // Names go on in UTF-8; one left as stored is in the ANSI code page
+  // (POSIX: UTF-8 already, unchanged).
+  EXPECT_EQ(c.record.listed[0].name, "gr\xC3\xBCn");
+  EXPECT_EQ(c.record.listed[1].name, platform::code_page().ansi_to_utf8("gr\x81n"));
   EXPECT_EQ(c.record.listed[2].name, "gr\xC3\xBCn");
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_arguments.h"
 #include "platform/standard_streams.h"
 #include "platform/terminal_prompt.h"
 #include "qel_version.h"
@@ -136,6 +137,10 @@ int usage_error(const char* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Names arrive in UTF-8, as the engine carries them.
+  platform::ArgumentVector arguments(argc, argv);
+  argc = arguments.argc();
+  argv = arguments.argv();
   if (argc < 2) return usage_error("no command given");
   std::string command = argv[1];
   if (command == "-h" || command == "--help" || command == "help") {
