@@ -12,6 +12,7 @@
 
 #include "launcher_state.h"
 #include "platform/clock.h"
+#include "platform/code_page.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/private_file.h"
@@ -136,7 +137,9 @@ void ProcessDeleteList(const std::string& directory) {
   const std::string list_path = Join(directory, "to_be_deleted");
   std::string content;
   if (platform::private_file().read_own_file(list_path, content) != platform::Error::none) return;
-  for (const std::string& line : SplitDeleteList(content)) {
+  // ANSI, or UTF-8 behind a byte-order mark (a scratch folder under a TEMP
+  // the ANSI code page cannot name).
+  for (const std::string& line : SplitDeleteList(platform::code_page().text_file_to_utf8(content))) {
     std::string path;
     if (ListedPath(line, path)) RemoveTree(path);
   }

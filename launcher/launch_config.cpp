@@ -1,10 +1,14 @@
 // AUTORUN.INF is searched, not parsed: each key text is looked for in the
 // first 4,096 bytes and its value ends at the next carriage return. Stored
 // configurations rely on exactly this (keys need not start a line; an
-// LF-only file finds nothing).
+// LF-only file finds nothing). The file is ANSI, or UTF-8 behind a
+// byte-order mark; its values go on in UTF-8.
 #include "launch_config.h"
 
+#include <algorithm>
+
 #include "launcher_state.h"
+#include "platform/code_page.h"
 #include "platform/command_line.h"
 #include "platform/file_system.h"
 
@@ -39,8 +43,9 @@ int ReadLaunchConfig() {
   }
   file.close();
   bytes.resize(got);
-  std::string_view text(bytes);
-  text = text.substr(0, text.find('\0'));
+  bytes.resize(std::min(bytes.find('\0'), bytes.size()));
+  const std::string converted = platform::code_page().text_file_to_utf8(bytes);
+  std::string_view text(converted);
 
   int mode = static_cast<int>(s.mode);
   if (mode < LAUNCH_SILENT || mode > LAUNCH_GUI) return -1;

@@ -2,9 +2,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_arguments.h"
 #include "run_sequence.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv, argv + argc);
+  std::vector<std::string> args = platform::program_arguments(argc, argv);
   return launcher::LauncherMain(args);
 }

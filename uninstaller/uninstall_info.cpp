@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 
@@ -42,10 +43,13 @@ std::optional<UninstallInfo> ParseUninstallText(std::string_view text) {
     size_t limit = IsLongField(i) ? kUninstallLongFieldLimit : kUninstallShortFieldLimit;
     if (fields[i].size() > limit) return std::nullopt;
   }
+  // The record is in the ANSI code page; its names go on in UTF-8 (the
+  // limits above count the record's own bytes).
+  platform::CodePage& cp = platform::code_page();
   UninstallInfo info;
-  info.ProductName = fields[0];
-  info.InstallDir = fields[1];
-  info.PublicJreDir = fields[2];
+  info.ProductName = cp.ansi_to_utf8(fields[0]);
+  info.InstallDir = cp.ansi_to_utf8(fields[1]);
+  info.PublicJreDir = cp.ansi_to_utf8(fields[2]);
   info.VersionMajor = fields[3];
   info.VersionMinor = fields[4];
   info.VersionMicro = fields[5];
@@ -53,8 +57,8 @@ std::optional<UninstallInfo> ParseUninstallText(std::string_view text) {
   info.FullVersion = fields[7];
   info.IsJre = fields[8] == "1";
   info.Integrated = fields[9] == "1";
-  info.StartMenuFolder = fields[10];
-  info.UninstallKey = fields[11];
+  info.StartMenuFolder = cp.ansi_to_utf8(fields[10]);
+  info.UninstallKey = cp.ansi_to_utf8(fields[11]);
   return info;
 }
 

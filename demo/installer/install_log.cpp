@@ -1,6 +1,8 @@
 // The installer's log.
 #include "install_log.h"
 
+#include "record_writer.h"
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -9,7 +11,7 @@ namespace qelinst {
 
 InstallLog::InstallLog(const std::optional<std::string>& path) {
   if (!path) return;
-  file_.open(*path, std::ios::out | std::ios::trunc);
+  file_.open(uninstall_record::PathOf(*path), std::ios::out | std::ios::trunc);
   if (!file_) std::fprintf(stderr, "qelinst: cannot write the log file %s; going on without it\n", path->c_str());
 }
 

@@ -7,6 +7,8 @@
 
 #include "install_error.h"
 #include "platform/dialogs.h"
+#include "platform/environment.h"
+#include "record_writer.h"
 #include "product_copy.h"
 #include "product_identity.h"
 #include "registration.h"
@@ -21,9 +23,9 @@ namespace {
 constexpr const char* PRODUCT_NAME = "Qel Demo";
 
 std::optional<std::string> environment(const char* name) {
-  const char* value = std::getenv(name);
-  if (!value || !*value) return std::nullopt;
-  return std::string(value);
+  std::optional<std::string> value = platform::environment().get(name);
+  if (!value || value->empty()) return std::nullopt;
+  return value;
 }
 
 fs::path choose_install_dir(const InstallerOptions& o, const SilentAnswers& answers, InstallLog& log) {
@@ -32,7 +34,7 @@ fs::path choose_install_dir(const InstallerOptions& o, const SilentAnswers& answ
       throw InstallError(EXIT_BAD_ANSWER_FILE, "the answer file " + *o.silent_xml + " cannot be used: " + *answers.error);
     }
     log.info("Answer file: " + *o.silent_xml);
-    return fs::path(*answers.install_dir);
+    return uninstall_record::PathOf(*answers.install_dir);
   }
   const std::optional<fs::path> fallback = default_install_dir();
   if (!fallback) {
@@ -52,7 +54,7 @@ fs::path ask_on_console(const fs::path& proposal) {
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (line == "q" || line == "Q") throw InstallError(EXIT_CANCELLED, "cancelled by the user");
-  return line.empty() ? proposal : fs::path(line);
+  return line.empty() ? proposal : uninstall_record::PathOf(line);
 }
 
 void ask_in_dialog(const fs::path& target) {
@@ -77,7 +79,7 @@ void tell_in_dialog(const std::string& text, bool failed) {
 // removes it through the deletion list after the installer has ended.
 void leave_scratch(const InstallerOptions& o, const fs::path& target, InstallLog& log) {
   std::error_code ec;
-  const fs::path temp = o.temp_dir && !o.temp_dir->empty() ? fs::path(*o.temp_dir) : fs::temp_directory_path(ec);
+  const fs::path temp = o.temp_dir && !o.temp_dir->empty() ? uninstall_record::PathOf(*o.temp_dir) : fs::temp_directory_path(ec);
   std::string error;
   const std::optional<fs::path> work = make_work_directory(temp, error);
   if (!work) {
@@ -99,8 +101,8 @@ void leave_scratch(const InstallerOptions& o, const fs::path& target, InstallLog
 }  // namespace
 
 std::optional<fs::path> default_install_dir() {
-  if (const auto program_files = environment("ProgramFiles")) return fs::path(*program_files) / PRODUCT_NAME;
-  if (const auto home = environment("HOME")) return fs::path(*home) / ".local" / "opt" / "qel-demo";
+  if (const auto program_files = environment("ProgramFiles")) return uninstall_record::PathOf(*program_files) / PRODUCT_NAME;
+  if (const auto home = environment("HOME")) return uninstall_record::PathOf(*home) / ".local" / "opt" / "qel-demo";
   return std::nullopt;
 }
 
@@ -128,7 +130,7 @@ int run_installation(const InstallerOptions& o, InstallLog& log) {
     }
 
     log.info("Installing into " + target.string());
-    const CopyReport copied = copy_product(fs::path(o.product_dir), target);
+    const CopyReport copied = copy_product(uninstall_record::PathOf(o.product_dir), target);
     log.info("Copied " + std::to_string(copied.files) + " files in " + std::to_string(copied.directories) +
              " directories (" + std::to_string(copied.bytes) + " bytes)");
     if (o.uninstaller) {
@@ -137,7 +139,7 @@ int run_installation(const InstallerOptions& o, InstallLog& log) {
         RegistrationOptions r;
         r.uninstaller = *o.uninstaller;
         r.target = target;
-        if (answers.programs_folder) r.programs_folder = fs::path(*answers.programs_folder);
+        if (answers.programs_folder) r.programs_folder = uninstall_record::PathOf(*answers.programs_folder);
         registration.run(r);
         registration.commit();
       } catch (const InstallError&) {

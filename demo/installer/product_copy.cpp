@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "install_error.h"
+#include "platform/environment.h"
+#include "record_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -44,8 +46,8 @@ void check_install_target(const fs::path& target) {
     throw InstallError(EXIT_BAD_TARGET, "refusing to install into the root directory " + shown);
   }
   for (const char* home : {"HOME", "USERPROFILE"}) {
-    const char* value = std::getenv(home);
-    if (value && *value && same_directory(target, value)) {
+    const std::optional<std::string> value = platform::environment().get(home);
+    if (value && !value->empty() && same_directory(target, uninstall_record::PathOf(*value))) {
       throw InstallError(EXIT_BAD_TARGET, "refusing to install into the home directory " + shown);
     }
   }

@@ -1,8 +1,13 @@
 // Reading the silent-installation answer file.
 #include "silent_xml.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <sstream>
+
+#include "platform/code_page.h"
+#include "record_writer.h"
 
 namespace qelinst {
 namespace {
@@ -95,9 +100,24 @@ std::optional<std::string> element_text(const std::string& document, const std::
   return std::nullopt;
 }
 
+// The document in UTF-8: as it is behind a byte-order mark or when its
+// declaration says UTF-8; else in the ANSI code page (as an answer file
+// written by hand on Windows is), converted.
+std::string utf8_document(const std::string& document) {
+  if (document.rfind("\xEF\xBB\xBF", 0) == 0) return document.substr(3);
+  std::string head = document.substr(0, std::min(document.find("?>"), document.size()));
+  if (head.rfind("<?xml", 0) == 0) {
+    for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (head.find("encoding=\"utf-8\"") != std::string::npos || head.find("encoding='utf-8'") != std::string::npos)
+      return document;
+  }
+  return platform::code_page().ansi_to_utf8(document);
+}
+
 }  // namespace
 
-SilentAnswers parse_silent_xml(const std::string& document) {
+SilentAnswers parse_silent_xml(const std::string& raw_document) {
+  const std::string document = utf8_document(raw_document);
   SilentAnswers a;
   std::string error;
   a.install_dir = element_text(document, "installdir", error);
@@ -112,7 +132,7 @@ SilentAnswers parse_silent_xml(const std::string& document) {
 }
 
 SilentAnswers read_silent_xml(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(uninstall_record::PathOf(path), std::ios::binary);
   if (!in) {
     SilentAnswers a;
     a.error = "it cannot be opened";

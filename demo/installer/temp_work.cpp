@@ -5,6 +5,9 @@
 #include <fstream>
 #include <random>
 
+#include "platform/code_page.h"
+#include "record_writer.h"
+
 namespace fs = std::filesystem;
 
 namespace qelinst {
@@ -40,13 +43,35 @@ bool add_to_delete_list(const fs::path& temp_dir, const fs::path& path, std::str
     error = list.string() + " exists and is not a regular file; leaving it alone";
     return false;
   }
+  // The launcher reads the list in the ANSI code page, or in UTF-8 behind
+  // the UTF-8 byte-order mark. A new list gets the mark (a scratch folder
+  // under a TEMP the ANSI code page cannot name must be listed too); a list
+  // others began keeps its form.
+  constexpr std::string_view mark = "\xEF\xBB\xBF";
+  std::string head(mark.size(), '\0');
+  std::ifstream existing(list, std::ios::binary);
+  existing.read(head.data(), static_cast<std::streamsize>(head.size()));
+  const std::streamsize had = existing ? static_cast<std::streamsize>(head.size()) : existing.gcount();
+  existing.close();
+  const std::string text = uninstall_record::PathText(path);
+  std::string line;
+  if (had == 0) {
+    line = std::string(mark) + text;
+  } else if (had == static_cast<std::streamsize>(mark.size()) && head == mark) {
+    line = text;
+  } else if (platform::code_page().fits_ansi(text)) {
+    line = platform::code_page().utf8_to_ansi(text);
+  } else {
+    error = list.string() + " is in the ANSI code page, which cannot name " + text;
+    return false;
+  }
   std::ofstream out(list, std::ios::binary | std::ios::app);
   if (!out) {
     error = "cannot write " + list.string();
     return false;
   }
   // CR LF, which the launcher strips on every platform.
-  out << path.string() << "\r\n";
+  out << line << "\r\n";
   out.close();
   if (!out) {
     error = "cannot write " + list.string();

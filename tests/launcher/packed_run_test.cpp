@@ -136,6 +136,8 @@ TEST_F(PackedRun, OverLongPathsAreSaidToBeTooLong) {
   // The launcher itself stored there: its payload cannot be read, which is
   // not a corrupt payload.
   if (!Exists(deep)) GTEST_SKIP() << "this system makes no directory of 300 characters";
+  // Windows makes one (the \\?\ form) but starts no program from there.
+  if (Sep() == '\\') GTEST_SKIP() << "this system starts no program from a path of 300 characters";
   const std::string far = deep + Sep() + "setup.exe";
   PackInstaller(far, {{"AUTORUN.INF", Autorun(), ""}});
   r = RunProgram(far, {"-mode=silent", "-Djava.io.tmpdir=" + base_}, dir_.path());

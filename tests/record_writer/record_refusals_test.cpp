@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/code_page.h"
 #include "record_writer.h"
 #include "sample_record.h"
 
@@ -63,10 +64,20 @@ TEST(RecordRefusals, WhatTheUninstallerWouldRefuseIsRefusedHere) {
   // The forms an installer writes pass.
   uninstall_record::Record r = SampleRecord();
   for (const char* dir : {"/opt/tarvik-1.4.2_02", "C:\\Program Files\\Tarvik", "\\\\server\\share\\tarvik",
-                          "C:/Program Files/Tarvik", "/opt/caf\xe9 %PATH%"}) {
+                          "C:/Program Files/Tarvik", "/opt/caf\xc3\xa9 %PATH%"}) {
     r[InstallDir] = dir;
     EXPECT_EQ(uninstall_record::CheckRecord(r), "") << dir;
   }
+  // The record is in the ANSI code page: a name it cannot write would come
+  // back with '?' in it, naming another directory (POSIX: ANSI is UTF-8).
+  const std::string russian = "C:\\\xD0\xAE\xD1\x80\xD0\xB8\xD0\xB9";
+  r[InstallDir] = russian;
+  if (platform::code_page().fits_ansi(russian))
+    EXPECT_EQ(uninstall_record::CheckRecord(r), "");
+  else
+    EXPECT_NE(uninstall_record::CheckRecord(r).find("InstallDir holds a character the ANSI code page cannot write"),
+              std::string::npos);
+  r[InstallDir] = "C:\\Program Files\\Tarvik";
   r[uninstall_record::StartMenuFolder] = "Qel\\Tarvik 1.4";
   r[uninstall_record::IsJre] = "0";
   EXPECT_EQ(uninstall_record::CheckRecord(r), "");

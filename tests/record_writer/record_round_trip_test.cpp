@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/code_page.h"
 #include "record_writer.h"
 #include "sample_record.h"
 #include "uninstall_info.h"
@@ -44,7 +45,7 @@ TEST(RecordRoundTrip, FieldsReadBackByTheLayoutAndByTheUninstaller) {
   // Texts at their limits, and characters that are no separators.
   r[uninstall_record::InstallDir] = "D:\\" + std::string(252, 'd');
   r[uninstall_record::VersionUpdate] = "12345678901";
-  r[uninstall_record::StartMenuFolder] = "Qel; \"quoted\" \xE9t\xE9 \\ end ";
+  r[uninstall_record::StartMenuFolder] = "Qel; \"quoted\" \xC3\xA9t\xC3\xA9 \\ end ";
   std::string image, error;
   ASSERT_TRUE(uninstall_record::AppendRecord(FakeProgram(), r, false, image, error)) << error;
 
@@ -52,7 +53,9 @@ TEST(RecordRoundTrip, FieldsReadBackByTheLayoutAndByTheUninstaller) {
   auto fields = ReadBack(image, program);
   ASSERT_TRUE(fields);
   EXPECT_EQ(program, FakeProgram());
-  for (size_t i = 0; i < 12; ++i) EXPECT_EQ((*fields)[i], r[i]) << uninstall_record::FieldName(i);
+  // The record holds the ANSI form; the uninstaller reads UTF-8 back.
+  for (size_t i = 0; i < 12; ++i)
+    EXPECT_EQ((*fields)[i], platform::code_page().utf8_to_ansi(r[i])) << uninstall_record::FieldName(i);
 
   std::optional<UninstallInfo> info = ParseUninstallImage(image);
   ASSERT_TRUE(info);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/program_arguments.h"
 #include "qel_version.h"
 #include "record_writer.h"
 
@@ -115,7 +116,7 @@ int Append(int argc, char** argv) {
 
 int Show(int argc, char** argv) {
   if (argc != 3) return Usage("show needs exactly one program file");
-  std::ifstream in(argv[2], std::ios::binary);
+  std::ifstream in(uninstall_record::PathOf(argv[2]), std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "uninstall_record: cannot open %s\n", argv[2]);
     return 1;
@@ -148,6 +149,10 @@ int Show(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Texts arrive in UTF-8 (Windows: from the UTF-16 command line).
+  platform::ArgumentVector arguments(argc, argv);
+  argc = arguments.argc();
+  argv = arguments.argv();
   if (argc >= 2 && std::strcmp(argv[1], "append") == 0) return Append(argc, argv);
   if (argc >= 2 && std::strcmp(argv[1], "show") == 0) return Show(argc, argv);
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {

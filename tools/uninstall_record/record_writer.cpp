@@ -93,24 +93,19 @@ std::string UninstallKeyProblem(const std::string& key) {
 }  // namespace
 
 std::filesystem::path PathOf(const std::string& text) {
-  // Windows names narrow paths in the ANSI code page, which the C++ library
-  // does not use for them (a "\x80" would not be a euro sign).
+  // The narrow std::filesystem::path constructor takes the ANSI code page
+  // on Windows; our texts are UTF-8.
   if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>) {
-    std::u16string wide;
-    platform::code_page().to_utf16(text, platform::CodePageId::ansi, wide);
-    return std::filesystem::path(wide);
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
   } else {
     return std::filesystem::path(text);
   }
 }
 
 std::string PathText(const std::filesystem::path& path) {
-  // The C++ library's narrow form is UTF-8 on Windows; the uninstaller reads
-  // the record's paths in the ANSI code page.
   if constexpr (std::is_same_v<std::filesystem::path::value_type, wchar_t>) {
-    std::string text;
-    platform::code_page().from_utf16(path.u16string(), platform::CodePageId::ansi, text);
-    return text;
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
   } else {
     return path.string();
   }
@@ -123,6 +118,7 @@ size_t FieldLimit(size_t field) {
 }
 
 std::string CheckRecord(const Record& record) {
+  platform::CodePage& cp = platform::code_page();
   for (size_t i = 0; i < kFieldCount; ++i) {
     const std::string& f = record[i];
     const std::string name = FieldName(i);
@@ -135,8 +131,14 @@ std::string CheckRecord(const Record& record) {
       if (b < 32 || b == 127)
         return name + " contains a control character (byte " + std::to_string(b) + "); no path or name holds one";
     }
-    if (f.size() > FieldLimit(i))
-      return name + " is " + std::to_string(f.size()) + " bytes long; at most " + std::to_string(FieldLimit(i)) +
+    // The record is in the ANSI code page, as the uninstaller reads it; a
+    // '?' in place of a character would name another path.
+    if (!cp.fits_ansi(f))
+      return name + " holds a character the ANSI code page cannot write " + Quoted(f) +
+             "; the uninstaller reads the record in that code page";
+    const size_t size = cp.utf8_to_ansi(f).size();
+    if (size > FieldLimit(i))
+      return name + " is " + std::to_string(size) + " bytes long; at most " + std::to_string(FieldLimit(i)) +
              " are allowed";
   }
   for (size_t flag : {IsJre, Integrated})
@@ -157,7 +159,7 @@ std::string RecordText(const Record& record) {
   std::string text;
   for (size_t i = 0; i < kFieldCount; ++i) {
     if (i) text.push_back(',');
-    text += record[i];
+    text += platform::code_page().utf8_to_ansi(record[i]);
   }
   return text;
 }

@@ -53,7 +53,7 @@ size_t FieldLimit(size_t field);
 // other than "0" or "1"; an UninstallKey not of the form HKEY_<ROOT>\<path>.
 std::string CheckRecord(const Record& record);
 
-// The record text, the fields joined by ",".
+// The record text, the fields joined by "," and in the ANSI code page.
 std::string RecordText(const Record& record);
 
 // The offset of the record text when `image` (a whole program file) ends
@@ -67,9 +67,9 @@ int64_t RecordOffset(std::string_view image);
 bool AppendRecord(std::string_view image, const Record& record, bool replace, std::string& out,
                   std::string& error);
 
-// A path text of the record (ANSI on Windows, bytes on POSIX) as a path
-// for the C++ file functions, and back. The C++ library's own narrow form
-// is UTF-8 on Windows, which the uninstaller would not read as meant.
+// A path text (UTF-8, as all the project's texts; bytes on POSIX) as a
+// path for the C++ file functions, and back. The record itself is written
+// in the ANSI code page (RecordText), which the uninstaller reads.
 std::filesystem::path PathOf(const std::string& text);
 std::string PathText(const std::filesystem::path& path);
 
