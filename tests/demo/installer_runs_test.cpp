@@ -55,11 +55,13 @@ TEST_F(InstallerRuns, SilentInstallCopiesTheProductAndListsItsScratch) {
   EXPECT_NE(logged.find("Installing into " + target.string()), std::string::npos) << logged;
   EXPECT_NE(logged.find("Ignoring the argument -unknown=yes"), std::string::npos) << logged;
 
-  // One absolute path per line, naming a directory of ours in the temp dir.
+  // One absolute path per line, naming a directory of ours in the temp dir;
+  // a new list is UTF-8 behind the byte-order mark.
   const std::string list = read_file(temp / "to_be_deleted");
-  ASSERT_GE(list.size(), 2u);
+  ASSERT_GE(list.size(), 5u);
+  EXPECT_EQ(list.substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_EQ(list.substr(list.size() - 2), "\r\n");
-  const fs::path scratch_dir = list.substr(0, list.size() - 2);
+  const fs::path scratch_dir = list.substr(3, list.size() - 5);
   EXPECT_TRUE(scratch_dir.is_absolute());
   EXPECT_EQ(scratch_dir.parent_path(), temp);
   EXPECT_TRUE(fs::exists(scratch_dir / "install-state.txt"));
