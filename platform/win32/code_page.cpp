@@ -13,14 +13,16 @@ namespace {
 
 UINT code_page_of(CodePageId id) { return id == CodePageId::oem ? CP_OEMCP : CP_ACP; }
 
-// Copies the converted text into out[0..capacity) with a terminating zero,
-// never splitting a two-byte character of `page`.
-Error copy_bounded(const std::vector<char>& text, UINT page, char* out, size_t capacity, size_t& written) {
+// Copies `text` into out[0..capacity) with a terminating zero, never
+// splitting a character; `length(text, i)` is the byte count of the
+// character at text[i].
+template <class Length>
+Error copy_whole_characters(std::string_view text, Length length, char* out, size_t capacity, size_t& written) {
   written = 0;
   if (capacity == 0) return text.empty() ? Error::none : Error::name_too_long;
   Error result = Error::none;
   for (size_t i = 0; i < text.size();) {
-    size_t n = (IsDBCSLeadByteEx(page, static_cast<BYTE>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+    const size_t n = length(text, i);
     if (written + n + 1 > capacity) {
       result = Error::name_too_long;
       break;
@@ -32,24 +34,26 @@ Error copy_bounded(const std::vector<char>& text, UINT page, char* out, size_t c
   return result;
 }
 
-// Copies UTF-8 `text` into out[0..capacity) with a terminating zero, never
-// splitting a character.
-Error copy_bounded_utf8(const std::string& text, char* out, size_t capacity, size_t& written) {
-  written = 0;
-  if (capacity == 0) return text.empty() ? Error::none : Error::name_too_long;
-  Error result = Error::none;
-  for (size_t i = 0; i < text.size();) {
-    size_t n = 1;
-    while (i + n < text.size() && (static_cast<unsigned char>(text[i + n]) & 0xC0) == 0x80) ++n;
-    if (written + n + 1 > capacity) {
-      result = Error::name_too_long;
-      break;
-    }
-    for (size_t k = 0; k < n; ++k) out[written++] = text[i + k];
-    i += n;
-  }
-  out[written] = '\0';
-  return result;
+// Never splitting a two-byte character of `page`.
+Error copy_bounded(std::string_view text, UINT page, char* out, size_t capacity, size_t& written) {
+  return copy_whole_characters(
+      text,
+      [page](std::string_view t, size_t i) -> size_t {
+        return (IsDBCSLeadByteEx(page, static_cast<BYTE>(t[i])) && i + 1 < t.size()) ? 2 : 1;
+      },
+      out, capacity, written);
+}
+
+// Never splitting a UTF-8 character.
+Error copy_bounded_utf8(std::string_view text, char* out, size_t capacity, size_t& written) {
+  return copy_whole_characters(
+      text,
+      [](std::string_view t, size_t i) {
+        size_t n = 1;
+        while (i + n < t.size() && (static_cast<unsigned char>(t[i + n]) & 0xC0) == 0x80) ++n;
+        return n;
+      },
+      out, capacity, written);
 }
 
 std::u16string page_to_utf16(std::string_view in, UINT page) {
@@ -84,14 +88,14 @@ class Win32CodePage final : public CodePage {
     std::vector<char> text(in.begin(), in.end());
     if (!text.empty() && !OemToCharBuffA(text.data(), text.data(), static_cast<DWORD>(text.size())))
       return Error::io;
-    return copy_bounded(text, CP_ACP, out, capacity, written);
+    return copy_bounded(std::string_view(text.data(), text.size()), CP_ACP, out, capacity, written);
   }
 
   Error ansi_to_oem(std::string_view in, char* out, size_t capacity, size_t& written) override {
     std::vector<char> text(in.begin(), in.end());
     if (!text.empty() && !CharToOemBuffA(text.data(), text.data(), static_cast<DWORD>(text.size())))
       return Error::io;
-    return copy_bounded(text, CP_OEMCP, out, capacity, written);
+    return copy_bounded(std::string_view(text.data(), text.size()), CP_OEMCP, out, capacity, written);
   }
 
   Error to_utf16(std::string_view in, CodePageId from, std::u16string& out) override {
@@ -123,7 +127,7 @@ class Win32CodePage final : public CodePage {
 
   Error utf8_to_oem(std::string_view in, char* out, size_t capacity, size_t& written) override {
     std::string oem = utf16_to_page(unicode::wtf8_to_utf16(in), CP_OEMCP);
-    return copy_bounded(std::vector<char>(oem.begin(), oem.end()), CP_OEMCP, out, capacity, written);
+    return copy_bounded(oem, CP_OEMCP, out, capacity, written);
   }
 
   std::string ansi_to_utf8(std::string_view in) override { return unicode::utf16_to_wtf8(page_to_utf16(in, CP_ACP)); }

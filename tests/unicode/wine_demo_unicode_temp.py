@@ -15,38 +15,15 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_support import check, contents, env, finish, fresh_temp, need, prefix, winpath  # noqa: E402
+
 build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/win32")
 setup = os.path.join(build, "demo", "setup", "qel_demo_setup.exe")
-prefix = os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine"))
-if not os.path.isfile(setup):
-    print("missing %s (build the qel_demo_setup target)" % setup)
-    sys.exit(2)
-if not shutil.which("wine") or not os.path.isdir(os.path.join(prefix, "drive_c")):
-    print("needs wine and a prefix (WINEPREFIX)")
-    sys.exit(2)
-
-env = dict(os.environ, WINEDEBUG="-all", LC_ALL="C.UTF-8")
+need(setup)
 work = tempfile.mkdtemp(prefix="qel-wine-demo-unicode-")
-failures = 0
 TARGET = "C:\\Qel %PATH% Jürgen"
 target_unix = os.path.join(prefix, "drive_c", "Qel %PATH% Jürgen")
-
-
-def check(name, ok, detail=""):
-    global failures
-    print(("ok: " if ok else "FAILED: ") + name + ("" if ok else "  " + str(detail)))
-    failures += 0 if ok else 1
-
-
-def winpath(path):
-    return "Z:" + path.replace("/", "\\")
-
-
-def contents(directory):
-    found = []
-    for root, dirs, files in os.walk(directory):
-        found += [os.path.relpath(os.path.join(root, n), directory) for n in dirs + files]
-    return found
 
 
 def run_with_temp(temp, script_lines):
@@ -64,10 +41,7 @@ def run_with_temp(temp, script_lines):
 
 try:
     for user in ("Юрий", "用户"):
-        temp_unix = os.path.join(prefix, "drive_c", "users", user, "Temp")
-        shutil.rmtree(os.path.dirname(temp_unix), ignore_errors=True)
-        os.makedirs(temp_unix)
-        temp = "C:\\users\\%s\\Temp" % user
+        temp_unix, temp = fresh_temp(user)
         shutil.rmtree(target_unix, ignore_errors=True)
         answers = os.path.join(work, "silent.xml")
         with open(answers, "w", encoding="utf-8") as f:
@@ -106,5 +80,4 @@ try:
 finally:
     shutil.rmtree(work, ignore_errors=True)
 
-print("failures: %d" % failures)
-sys.exit(1 if failures else 0)
+finish()

@@ -11,6 +11,7 @@ code page cannot write.
 
   tests/unicode/wine_unicode_paths.py WIN_BUILD_DIR
 """
+import io
 import os
 import shutil
 import subprocess
@@ -19,38 +20,19 @@ import tempfile
 import time
 import zipfile
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from wine_support import check, contents, env, finish, fresh_temp, need, winpath  # noqa: E402
+
 build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/win32")
 stub = os.path.join(build, "launcher", "setupstub.exe")
 engine = os.path.join(build, "tools", "zipengine", "zipengine.exe")
-prefix = os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine"))
-for needed in (stub, engine):
-    if not os.path.isfile(needed):
-        print("missing " + needed)
-        sys.exit(2)
-if not shutil.which("wine") or not os.path.isdir(os.path.join(prefix, "drive_c")):
-    print("needs wine and a prefix (WINEPREFIX)")
-    sys.exit(2)
-
-# Wine converts the Unix side's names and environment with the locale's
-# character set: UTF-8, whatever the caller's locale is.
-env = dict(os.environ, WINEDEBUG="-all", LC_ALL="C.UTF-8")
+need(stub, engine)
 work = tempfile.mkdtemp(prefix="qel-wine-unicode-")
-failures = 0
 NAMES = ["Jürgen.txt", "Юрий.txt", "用户.txt"]
 
 
-def check(name, ok, detail=""):
-    global failures
-    print(("ok: " if ok else "FAILED: ") + name + ("" if ok else "  " + str(detail)))
-    failures += 0 if ok else 1
-
-
-def winpath(path):
-    return "Z:" + path.replace("/", "\\")
-
-
-def wine(args, **kw):
-    return subprocess.run(["wine"] + args, env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=300, **kw)
+def wine(args):
+    return subprocess.run(["wine"] + args, env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
 
 
 def oem_entry(z, stand_in, data):
@@ -92,10 +74,7 @@ try:
     deep = "\\".join(["d" * 60] * 5)
     script = "@echo off\r\nmkdir %s\r\necho x> %s\\%s\r\nping -n 6 127.0.0.1 > nul\r\n" % (deep, deep, "f" * 40 + ".txt")
     for user in ("Юрий", "用户"):
-        temp_unix = os.path.join(prefix, "drive_c", "users", user, "Temp")
-        shutil.rmtree(os.path.dirname(temp_unix), ignore_errors=True)
-        os.makedirs(temp_unix)
-        temp = "C:\\users\\%s\\Temp" % user
+        temp_unix, temp = fresh_temp(user)
         setup = os.path.join(work, "setup.exe")
         with open(stub, "rb") as f:
             image = f.read()
@@ -128,13 +107,10 @@ try:
         windows_length = len(deepest[len(temp_unix):]) + len(temp) if deepest else 0
         check("%s: the installer made its tree, paths of %d characters" % (user, windows_length),
               windows_length > 300, said)
-        left = []
-        for root, dirs, files in os.walk(temp_unix):
-            left += [os.path.relpath(os.path.join(root, n), temp_unix) for n in dirs + files]
+        left = contents(temp_unix)
         check("%s: TEMP is empty afterwards (the long tree and the listed scratch folder too)" % user,
               left == [], left[:5])
 finally:
     shutil.rmtree(work, ignore_errors=True)
 
-print("failures: %d" % failures)
-sys.exit(1 if failures else 0)
+finish()
