@@ -7,8 +7,9 @@
 #   2. one entry of 4.4 GB of zeros from Python's zipfile (zip64 extra
 #      fields) and from bsdtar writing to a pipe (zip64 data descriptors):
 #      list, test, and extraction to standard output;
-#   3. sfxpack: a tree of 70,000 files packed behind the native setupstub,
-#      which extracts it and starts the installer; and a plain archive of a
+#   3. sfxpack: a tree of 70,000 files packed behind setupstub (native, and
+#      the Windows build under Wine), which extracts it and starts the
+#      installer; and a plain archive of a
 #      4.4 GB file and a file behind it (sizes, offset and archive above
 #      4 GiB), read by Python's zipfile, bsdtar and 7zz.
 # The archives are made by streaming into a scratch directory (in /dev/shm
@@ -124,25 +125,30 @@ else
 fi
 
 # --- 3. sfxpack ----------------------------------------------------------------
-# 70,000 files behind the launcher; the installer counts what it finds.
+# 70,000 files behind the launcher; the installer (a shell script natively,
+# a batch file on Windows) counts what it finds.
 python3 - "$work/tree" <<'EOF'
 import os, sys
 root = sys.argv[1]
-for d in range(70):
-    os.makedirs('%s/files/d%02d' % (root, d))
-    for i in range(1000):
-        with open('%s/files/d%02d/f%05d.txt' % (root, d, d * 1000 + i), 'w') as f:
-            f.write('%d\n' % (d * 1000 + i))
+for d in range(700):
+    os.makedirs('%s/files/d%03d' % (root, d))
+    for i in range(100):
+        with open('%s/files/d%03d/f%05d.txt' % (root, d, d * 100 + i), 'w') as f:
+            f.write('%d\n' % (d * 100 + i))
 with open(root + '/count.sh', 'w') as f:
     f.write('#!/bin/sh\nfind files -type f | wc -l >"$QEL_ZIP64_REPORT"\n')
 os.chmod(root + '/count.sh', 0o755)
-with open(root + '/AUTORUN.INF', 'w', newline='') as f:
-    f.write('[autorun]\r\nOPEN=count.sh\r\nCONSOLE=count.sh\r\nSILENT=count.sh\r\n')
+with open(root + '/count.bat', 'w', newline='') as f:
+    f.write('@dir /s /b /a-d files > "%QEL_ZIP64_REPORT%"\r\n')
 EOF
+# autorun_for INSTALLER: AUTORUN.INF starting INSTALLER in every mode.
+autorun_for() { printf '[autorun]\r\nOPEN=%s\r\nCONSOLE=%s\r\nSILENT=%s\r\n' "$1" "$1" "$1" >"$work/tree/AUTORUN.INF"; }
+autorun_for count.sh
+entries=70704  # 70,000 files, 701 directories, the two installers and AUTORUN.INF
 if "$sfxpack" -q "$setupstub" "$work/tree" "$work/setup"; then
   ok "sfxpack packed 70,000 files behind setupstub"
-  python3 -c "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); assert len(z.infolist()) == 70073, len(z.infolist()); assert z.testzip() is None" \
-    "$work/setup" && ok "Python's zipfile reads the installer's 70,073 entries" || fail "Python's zipfile on the installer"
+  python3 -c "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); assert len(z.infolist()) == $entries, len(z.infolist()); assert z.testzip() is None" \
+    "$work/setup" && ok "Python's zipfile reads the installer's $entries entries" || fail "Python's zipfile on the installer"
   7zz t "$work/setup" >"$work/7zz.log" 2>&1 && ok "7zz tests the installer" || fail "7zz t on the installer: $(tail -5 "$work/7zz.log")"
   mkdir "$work/tmp"
   if QEL_ZIP64_REPORT="$work/report" "$work/setup" -mode=silent "-Djava.io.tmpdir=$work/tmp" >"$work/setup.log" 2>&1 &&
@@ -154,7 +160,20 @@ if "$sfxpack" -q "$setupstub" "$work/tree" "$work/setup"; then
 else
   fail "sfxpack of 70,000 files"
 fi
-rm -rf "$work/tree" "$work/setup" "$work/tmp"
+if $run_windows && [ -f "$win32/launcher/setupstub.exe" ]; then
+  autorun_for count.bat
+  rm -rf "$work/tmp" "$work/report"
+  mkdir "$work/tmp"
+  if "$sfxpack" -q "$win32/launcher/setupstub.exe" "$work/tree" "$work/setup.exe" &&
+     QEL_ZIP64_REPORT="$(winepath -w "$work/report")" wine "$work/setup.exe" -mode=silent \
+       "-Djava.io.tmpdir=$(winepath -w "$work/tmp")" >"$work/setup.log" 2>&1 &&
+     [ "$(wc -l <"$work/report")" = 70000 ] && [ -z "$(ls -A "$work/tmp")" ]; then
+    ok "the Windows installer of 70,000 files under Wine extracted them, started the installer, which found them all, and cleaned up"
+  else
+    fail "the Windows installer of 70,000 files: $(wc -l <"$work/report" 2>/dev/null) files seen; $(tail -5 "$work/setup.log")"
+  fi
+fi
+rm -rf "$work/tree" "$work/setup" "$work/setup.exe" "$work/tmp"
 
 # A 4.4 GB file stored, and one behind it: zip64 sizes, offset and end record.
 printf 'after\n' >"$work/src/zz_after.txt"  # sorted behind zeros.bin
