@@ -1,7 +1,7 @@
 // Win32 backend of platform/self_removal.h: a command script for COMSPEC,
 // started hidden at idle priority while this process runs at real time.
 // cmd reads a script in the OEM code page: a path it cannot write there
-// goes by its short (8.3) form, which the system spells in plain letters.
+// goes by its short (8.3) form.
 #include "platform/self_removal.h"
 
 #include <shlobj.h>
