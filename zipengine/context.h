@@ -112,6 +112,9 @@ struct entry_info {
 // State of the wildcard expansion of the archive path (archive_names.h).
 struct archive_name_expansion;
 
+// Decoding ahead on a worker thread (decode_ahead.h).
+struct decode_ahead;
+
 struct EngineContext;
 
 // The hooks the engine talks back through (installed by zipengine_run).
@@ -234,6 +237,10 @@ struct EngineContext {
 
   // ---- Results of the current entry for the caller's messages ----
   int64_t explode_bytes_used = 0;  // set by explode_entry on result 5
+
+  // The walk's worker while one decodes ahead; on the worker's own context,
+  // the worker it belongs to.
+  decode_ahead* ahead = nullptr;
 
   decoder_state decoder;  // decoders: tables, cipher keys, in-memory expansion
   output_state output;    // extraction: output file, CRC, text conversion, disk-full state

@@ -46,3 +46,19 @@ int memory_flush(EngineContext& ctx, const uint8_t* block, uint32_t length);
 // inflate_entry's result; *produced is the number of bytes written.
 int inflate_to_memory(EngineContext& ctx, const uint8_t* data, uint32_t length, uint8_t* target,
                       uint32_t capacity, uint32_t* produced);
+
+// What a decoder run over an entry's data ended with: its result and what
+// the messages after it need.
+struct decoded_result {
+  int result = 0;
+  int tree_message = 0;      // Deflate: inflate_tree_message
+  int64_t explode_used = 0;  // Implode: bytes used, on DECODE_WRONG_LENGTH
+};
+
+// Runs the decoder of ctx.local.method over the current entry's data, with
+// the output going to flush_output; sends no message. -1: not a method the
+// engine decodes.
+int decode_entry(EngineContext& ctx, decoded_result& d);
+
+// The tree message that belongs to a Deflate failure, if any (not in quiet mode).
+void send_tree_message(EngineContext& ctx, int which);

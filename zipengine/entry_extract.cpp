@@ -10,6 +10,7 @@
 
 #include "central_directory.h"
 #include "crc32.h"
+#include "decode_ahead.h"
 #include "decoder_state.h"
 #include "explode.h"
 #include "file_metadata.h"
@@ -19,42 +20,6 @@
 #include "output.h"
 
 namespace {
-
-constexpr uint32_t COPY_BLOCK = 32768;
-
-// Stored data, flushed in blocks of 32 KiB. Whole blocks and the entry's
-// last piece go to the flush straight from the input; only a block split
-// between two reads is gathered in the window first.
-int copy_stored(EngineContext& ctx) {
-  align_entry_data(ctx);
-  uint32_t filled = 0;
-  while (refill_entry_input(ctx)) {
-    while (filled == 0 && (ctx.unread_count >= static_cast<int32_t>(COPY_BLOCK) ||
-                           (ctx.remaining_compressed <= 0 && ctx.unread_count > 0))) {
-      const uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(ctx.unread_count), COPY_BLOCK);
-      const uint8_t* block = ctx.read_ptr;
-      ctx.read_ptr += n;
-      ctx.unread_count -= static_cast<int32_t>(n);
-      int r = flush_output(ctx, block, n);
-      if (n < COPY_BLOCK) return r;  // that was the final, partial block
-      if (r) return r;
-      if (ctx.output.disk_full) return RC_DISK_FULL;
-    }
-    if (ctx.unread_count <= 0) continue;
-    uint32_t take = std::min<uint32_t>(static_cast<uint32_t>(ctx.unread_count), COPY_BLOCK - filled);
-    std::memcpy(ctx.window + filled, ctx.read_ptr, take);
-    ctx.read_ptr += take;
-    ctx.unread_count -= static_cast<int32_t>(take);
-    filled += take;
-    if (filled == COPY_BLOCK) {
-      int r = flush_output(ctx, ctx.window, filled);
-      filled = 0;
-      if (r) return r;
-      if (ctx.output.disk_full) return RC_DISK_FULL;
-    }
-  }
-  return flush_output(ctx, ctx.window, filled);
-}
 
 const char* type_label(const EngineContext& ctx, bool with_empty) {
   if (ctx.text_conversion != 1) return "";
@@ -83,16 +48,26 @@ int64_t stored_data_size(const EngineContext& ctx) {
   return c;
 }
 
+// The entry's data through its decoder, or played back when a worker
+// decoded it ahead.
+decoded_result decode_data(EngineContext& ctx) {
+  decoded_result d;
+  if (!play_back_entry(ctx, d)) decode_entry(ctx, d);
+  return d;
+}
+
 int run_decoder(EngineContext& ctx) {
   switch (ctx.local.method) {
     case 0:
       announce(ctx, "extract", type_label(ctx, true));
-      return copy_stored(ctx);
+      return decode_data(ctx).result;
     case 6: {
       announce(ctx, "explod", type_label(ctx, false));
-      int r = explode_entry(ctx);
+      const decoded_result d = decode_data(ctx);
+      const int r = d.result;
       if (r == 0) return 0;
       if (r == DECODE_WRONG_LENGTH) {
+        ctx.explode_bytes_used = d.explode_used;
         const int64_t used = ctx.explode_bytes_used, stored = stored_data_size(ctx);
         const bool warning = used <= stored;
         const bool q = ctx.quiet_level != 0;
@@ -115,7 +90,9 @@ int run_decoder(EngineContext& ctx) {
     }
     case 8: {
       announce(ctx, "inflat", type_label(ctx, true));
-      int r = inflate_entry(ctx);
+      const decoded_result d = decode_data(ctx);
+      send_tree_message(ctx, d.tree_message);
+      const int r = d.result;
       if (r == 0 || r >= RC_DISK_FULL) return r;
       decoder_error(ctx, r == DECODE_NO_MEMORY, "inflate_installer");
       return r == DECODE_NO_MEMORY ? RC_NO_MEMORY_INFLATE : RC_ERROR;

@@ -11,6 +11,7 @@
 
 #include "archive_run.h"
 #include "central_directory.h"
+#include "decode_ahead.h"
 #include "entry_extents.h"
 #include "entry_extract.h"
 #include "file_metadata.h"
@@ -555,14 +556,28 @@ int extract_or_test_entries(EngineContext& ctx) {
   if (int r = map_entry_extents(ctx, w.extents)) return r;
   if (!ctx.test_only && !ctx.data_to_print) w.written.reserve(w.extents.offsets.size());
 
+  // The worker, if any, lives as long as this walk (also when a read error
+  // is thrown through it).
+  struct ahead_scope {
+    EngineContext& ctx;
+    decode_ahead_ptr worker;
+    ~ahead_scope() {
+      worker.reset();
+      ctx.ahead = nullptr;
+    }
+  } ahead{ctx, start_decode_ahead(ctx)};
+  ctx.ahead = ahead.worker.get();
+
   bool stop = false;
   while (!stop) {
     int count = read_entry_block(ctx, w, &stop);
     // Where the central directory continues, to come back after the block.
     const int64_t directory_position = ctx.buffer_file_position + (ctx.read_ptr - ctx.input_buffer);
+    if (ctx.ahead) submit_entry_block(*ctx.ahead, ctx, count);
     for (int i = 0; i < count; ++i) {
       if (visit_entry(ctx, w, ctx.infos[i]) == visit::stop) return w.result;
     }
+    if (ctx.ahead) finish_entry_block(*ctx.ahead);
     ++w.block_number;
     if (!stop && count > 0) {
       int r = seek_physical(ctx, directory_position);

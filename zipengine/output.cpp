@@ -108,7 +108,10 @@ namespace {
 // Takes a block that lies within the entry's declared size.
 int take_block(EngineContext& ctx, const uint8_t* block, uint32_t length) {
   output_state& out = ctx.output;
-  if (length > 0) out.crc = OUTPUT_CRC(out.crc, block, length);
+  if (out.given_crc)
+    out.crc = *out.given_crc;
+  else if (length > 0)
+    out.crc = OUTPUT_CRC(out.crc, block, length);
   if (ctx.progress_hook) {
     uint32_t value = length;
     if (ctx.progress_hook(ctx, PROGRESS_DATA, ctx.current_archive, ctx.output_name, &value))
@@ -160,13 +163,18 @@ int take_block(EngineContext& ctx, const uint8_t* block, uint32_t length) {
 
 int flush_output(EngineContext& ctx, const uint8_t* block, uint32_t length) {
   output_state& out = ctx.output;
+  if (out.blocks_to_skip > 0) {
+    --out.blocks_to_skip;
+    return 0;
+  }
   // An entry never delivers more than it declared: a bomb that claims a
   // small size is stopped at that size, not when the disk is full.
+  const uint32_t flushed = length;
   if (length > out.size_left) {
     length = static_cast<uint32_t>(out.size_left);
     out.past_size = true;
   }
   out.size_left -= length;
-  int r = take_block(ctx, block, length);
+  int r = out.sink ? out.sink(ctx, block, flushed, length) : take_block(ctx, block, length);
   return r == 0 && out.past_size ? OUTPUT_PAST_SIZE : r;
 }
