@@ -28,6 +28,13 @@ namespace {
 // the engine's memory budget.
 constexpr uint32_t RING_BYTES = 4 * OUTPUT_FLUSH_MAX;
 constexpr uint32_t QUEUE_EVENTS = 256;
+// A caller that has to wait sleeps until this many blocks are ready (or an
+// entry's end is): one wake-up per two blocks instead of one per block.
+constexpr uint32_t CALLER_BATCH = 2;
+// How long a side looks for the other's progress before it sleeps: waking
+// a sleeping thread on another processor costs far more (most of all in a
+// virtual machine) than a few microseconds of looking.
+constexpr int SPIN_LOOKS = 20000;
 // Below this the thread would cost more than it saves.
 constexpr int64_t SMALL_ARCHIVE = 1 << 20;
 // What the sink returns to stop a decoder whose output nobody wants.
@@ -85,7 +92,11 @@ struct decode_ahead {
   bool stopping = false;
   bool worker_waiting = false, caller_waiting = false;
   uint64_t pushed = 0, taken = 0;      // queue positions
+  uint64_t ends_pushed = 0, ends_taken = 0;  // done and gave_up events among them
   uint64_t reserved = 0, freed = 0;    // ring positions
+  // Copies of `pushed` and `freed` that the other side may look at without
+  // the lock while it spins.
+  std::atomic<uint64_t> published{0}, released{0};
 
   int current_job = 0;  // the worker's
   int caller_job = 0;   // the caller's: jobs below it are over
@@ -99,6 +110,11 @@ struct decode_ahead {
 namespace {
 
 uint32_t queued(const decode_ahead& a) { return static_cast<uint32_t>(a.pushed - a.taken); }
+
+// With the lock held: enough is queued for a waiting caller to go on with.
+bool worth_waking_caller(const decode_ahead& a) {
+  return queued(a) >= CALLER_BATCH || (queued(a) > 0 && (a.ends_pushed > a.ends_taken || a.worker_waiting));
+}
 
 // With the lock held: the worker sleeps for room; wake it once there is
 // plenty, so that it fills the ring in long runs.
@@ -116,12 +132,15 @@ bool push_event(decode_ahead& a, const ahead_event& e) {
   std::unique_lock<std::mutex> l(a.lock);
   auto unwanted = [&] { return e.kind == event_kind::block && e.job < a.dropped_below; };
   a.worker_waiting = true;
+  if (a.caller_waiting && worth_waking_caller(a)) a.to_caller.notify_one();
   a.to_worker.wait(l, [&] { return a.stopping || unwanted() || queued(a) < QUEUE_EVENTS; });
   a.worker_waiting = false;
   if (a.stopping || unwanted()) return false;
   a.queue[a.pushed % QUEUE_EVENTS] = e;
   ++a.pushed;
-  if (a.caller_waiting) a.to_caller.notify_one();
+  a.published.store(a.pushed, std::memory_order_release);
+  if (e.kind != event_kind::block) ++a.ends_pushed;
+  if (a.caller_waiting && worth_waking_caller(a)) a.to_caller.notify_one();
   return true;
 }
 
@@ -140,11 +159,15 @@ bool push_end(decode_ahead& a, int job, event_kind kind, const decoded_result& e
 // Room for n contiguous bytes in the ring; false when the job is dropped
 // or the run stops.
 bool reserve_ring(decode_ahead& a, uint32_t n, uint64_t* at, uint64_t* end) {
-  std::unique_lock<std::mutex> l(a.lock);
+  // `reserved` changes only here, on the worker's thread.
   uint64_t start = a.reserved;
   const uint32_t offset = static_cast<uint32_t>(start % RING_BYTES);
   if (offset + n > RING_BYTES) start += RING_BYTES - offset;  // wrap: a block never straddles the end
+  for (int i = 0; i < SPIN_LOOKS && start + n - a.released.load(std::memory_order_acquire) > RING_BYTES; ++i) {
+  }
+  std::unique_lock<std::mutex> l(a.lock);
   a.worker_waiting = true;
+  if (a.caller_waiting && worth_waking_caller(a)) a.to_caller.notify_one();
   a.to_worker.wait(l, [&] {
     return a.stopping || a.current_job < a.dropped_below || start + n - a.freed <= RING_BYTES;
   });
@@ -261,12 +284,18 @@ void worker_main(decode_ahead& a) {
 // ---- The caller's side ----
 
 ahead_event take_event(decode_ahead& a) {
+  // `taken` changes only on the caller's thread.
+  for (int i = 0; i < SPIN_LOOKS && a.published.load(std::memory_order_acquire) == a.taken; ++i) {
+  }
   std::unique_lock<std::mutex> l(a.lock);
-  a.caller_waiting = true;
-  a.to_caller.wait(l, [&] { return a.pushed > a.taken; });
-  a.caller_waiting = false;
+  if (a.pushed == a.taken) {
+    a.caller_waiting = true;
+    a.to_caller.wait(l, [&] { return worth_waking_caller(a); });
+    a.caller_waiting = false;
+  }
   ahead_event e = a.queue[a.taken % QUEUE_EVENTS];
   ++a.taken;
+  if (e.kind != event_kind::block) ++a.ends_taken;
   wake_worker_for_room(a);
   return e;
 }
@@ -274,6 +303,7 @@ ahead_event take_event(decode_ahead& a) {
 void free_ring(decode_ahead& a, const ahead_event& e) {
   std::lock_guard<std::mutex> l(a.lock);
   a.freed = e.ring_end;
+  a.released.store(a.freed, std::memory_order_release);
   wake_worker_for_room(a);
 }
 
@@ -322,8 +352,10 @@ void decode_ahead_stop::operator()(decode_ahead* a) const {
 decode_ahead_ptr start_decode_ahead(EngineContext& ctx) {
   const auto mode = static_cast<decode_ahead_mode>(g_mode.load());
   if (mode == decode_ahead_mode::never || !ctx.archive_file) return nullptr;
+  // A test writes nothing: the calling thread would only wait for the
+  // worker, and handing the blocks over would cost more than it saves.
   if (mode == decode_ahead_mode::automatic &&
-      (std::thread::hardware_concurrency() < 2 || ctx.archive_length < SMALL_ARCHIVE))
+      (std::thread::hardware_concurrency() < 2 || ctx.archive_length < SMALL_ARCHIVE || ctx.test_only))
     return nullptr;
   decode_ahead_ptr a(new (std::nothrow) decode_ahead);
   if (!a) return nullptr;
