@@ -125,16 +125,25 @@ void wake_worker_for_room(decode_ahead& a) {
 
 // ---- The worker's side ----
 
+// With the lock held: the worker waits until `ready`. Before it sleeps it
+// wakes a sleeping caller, who may have been waiting for more blocks than
+// the full ring can give.
+template <typename Ready>
+void sleep_until(decode_ahead& a, std::unique_lock<std::mutex>& l, Ready ready) {
+  if (ready()) return;
+  a.worker_waiting = true;
+  if (a.caller_waiting && worth_waking_caller(a)) a.to_caller.notify_one();
+  a.to_worker.wait(l, ready);
+  a.worker_waiting = false;
+}
+
 // Queues an event. Blocks wait for room and are given up (false) when the
 // job is dropped meanwhile; the end of a job is always queued, so that the
 // caller can count jobs. False when the run stops.
 bool push_event(decode_ahead& a, const ahead_event& e) {
   std::unique_lock<std::mutex> l(a.lock);
   auto unwanted = [&] { return e.kind == event_kind::block && e.job < a.dropped_below; };
-  a.worker_waiting = true;
-  if (a.caller_waiting && worth_waking_caller(a)) a.to_caller.notify_one();
-  a.to_worker.wait(l, [&] { return a.stopping || unwanted() || queued(a) < QUEUE_EVENTS; });
-  a.worker_waiting = false;
+  sleep_until(a, l, [&] { return a.stopping || unwanted() || queued(a) < QUEUE_EVENTS; });
   if (a.stopping || unwanted()) return false;
   a.queue[a.pushed % QUEUE_EVENTS] = e;
   ++a.pushed;
@@ -166,12 +175,9 @@ bool reserve_ring(decode_ahead& a, uint32_t n, uint64_t* at, uint64_t* end) {
   for (int i = 0; i < SPIN_LOOKS && start + n - a.released.load(std::memory_order_acquire) > RING_BYTES; ++i) {
   }
   std::unique_lock<std::mutex> l(a.lock);
-  a.worker_waiting = true;
-  if (a.caller_waiting && worth_waking_caller(a)) a.to_caller.notify_one();
-  a.to_worker.wait(l, [&] {
+  sleep_until(a, l, [&] {
     return a.stopping || a.current_job < a.dropped_below || start + n - a.freed <= RING_BYTES;
   });
-  a.worker_waiting = false;
   if (a.stopping || a.current_job < a.dropped_below) return false;
   a.reserved = start + n;
   *at = start;
@@ -403,8 +409,6 @@ void submit_entry_block(decode_ahead& a, const EngineContext& ctx, int count) {
   std::lock_guard<std::mutex> l(a.lock);
   a.job_count = jobs;
   a.dropped_below = 0;
-  a.current_job = 0;
-  a.caller_job = 0;
   ++a.generation;
   a.to_worker.notify_one();
 }
