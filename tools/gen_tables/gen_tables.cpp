@@ -1,6 +1,6 @@
 // Writes the engine's generated tables to standard output:
-//   gen_tables crc32   > zipengine/crc32_tables.h
-//   gen_tables fixed   > zipengine/fixed_tables.h
+//   gen_tables crc32   > zipengine/decoders/crc32_tables.h
+//   gen_tables fixed   > zipengine/decoders/fixed_tables.h
 // The CRC tables come from the polynomial bit by bit; the fixed-block decode
 // tables come from the engine's own table builder, so they always match the
 // layout the decoder reads.
