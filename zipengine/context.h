@@ -235,9 +235,6 @@ struct EngineContext {
   progress_hook_fn progress_hook = nullptr;
   EngineCallbacks* callbacks = nullptr;
 
-  // ---- Results of the current entry for the caller's messages ----
-  int64_t explode_bytes_used = 0;  // set by explode_entry on result 5
-
   // The walk's worker while one decodes ahead; on the worker's own context,
   // the worker it belongs to.
   decode_ahead* ahead = nullptr;

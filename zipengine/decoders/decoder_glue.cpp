@@ -105,15 +105,6 @@ int inflate_entry(EngineContext& ctx) {
 
 int release_fixed_tables(EngineContext&) { return 0; }
 
-int explode_entry(EngineContext& ctx) {
-  decoder_io io = engine_io(ctx);
-  explode_params params{ctx.local.flags, ctx.local.uncompressed_size};
-  int64_t used = 0;
-  int r = explode_stream(io, ctx.decoder.tables.explode, params, &used);
-  if (r == DECODE_WRONG_LENGTH) ctx.explode_bytes_used = used;
-  return r;
-}
-
 int memory_flush(EngineContext& ctx, const uint8_t* block, uint32_t length) {
   decoder_state& d = ctx.decoder;
   if (length > d.memory_room) return RC_DISK_FULL;

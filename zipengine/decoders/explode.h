@@ -1,5 +1,5 @@
 // Portable. PKWARE Implode decoding (method 6): the decoder proper works on
-// a decoder_io; explode_entry is the engine's call for one entry.
+// a decoder_io; the engine runs it through decode_entry (decoder_state.h).
 #pragma once
 
 #include <cstdint>
@@ -36,8 +36,3 @@ struct explode_params {
 int explode_stream(decoder_io& io, explode_tables& tables, const explode_params& params,
                    int64_t* bytes_used);
 
-// The engine's Implode call for the current entry: 0, 1 invalid code or
-// incomplete code set, 2 over-subscribed code set, 3 out of memory, 4 invalid
-// tree description, 5 compressed data not consumed exactly (bytes used in
-// ctx.explode_bytes_used), or a flush result passed on.
-int explode_entry(EngineContext& ctx);

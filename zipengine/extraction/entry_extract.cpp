@@ -67,8 +67,7 @@ int run_decoder(EngineContext& ctx) {
       const int r = d.result;
       if (r == 0) return 0;
       if (r == DECODE_WRONG_LENGTH) {
-        ctx.explode_bytes_used = d.explode_used;
-        const int64_t used = ctx.explode_bytes_used, stored = stored_data_size(ctx);
+        const int64_t used = d.explode_used, stored = stored_data_size(ctx);
         const bool warning = used <= stored;
         const bool q = ctx.quiet_level != 0;
         std::string name = display_form(ctx.output_name);
