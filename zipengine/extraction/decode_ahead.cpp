@@ -207,19 +207,8 @@ bool find_entry_data(decode_ahead& a, ahead_job& job) {
   if (job.header_at < 0) return false;
   platform::IoResult got = a.archive->read_at(job.header_at, b, sizeof b);
   if (!got.ok() || got.value != static_cast<int64_t>(sizeof b) || !signature_is(b, SIG_LOCAL)) return false;
-  const uint8_t* h = b + 4;
   local_header& l = job.local;
-  l = local_header{};
-  l.needed_version = h[0];
-  l.needed_host = h[1];
-  l.flags = get16(h + 2);
-  l.method = get16(h + 4);
-  l.dos_time = get32(h + 6);
-  l.crc32 = get32(h + 10);
-  l.compressed_size = get32(h + 14);
-  l.uncompressed_size = get32(h + 18);
-  l.name_length = get16(h + 22);
-  l.extra_length = get16(h + 24);
+  decode_local_header(b + 4, l);
   const int64_t extra_at = job.header_at + static_cast<int64_t>(sizeof b) + l.name_length;
   if (l.flags & 8) {
     l.crc32 = job.central_crc;

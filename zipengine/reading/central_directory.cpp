@@ -59,7 +59,11 @@ int read_central_entry(EngineContext& ctx) {
 int read_local_header(EngineContext& ctx) {
   uint8_t b[LOCAL_HEADER_SIZE];
   if (read_block(ctx, b, LOCAL_HEADER_SIZE) != LOCAL_HEADER_SIZE) return RC_EARLY_EOF;
-  local_header& l = ctx.local;
+  decode_local_header(b, ctx.local);
+  return RC_OK;
+}
+
+void decode_local_header(const uint8_t* b, local_header& l) {
   l.needed_version = b[0];
   l.needed_host = b[1];
   l.flags = get16(b + 2);
@@ -70,7 +74,6 @@ int read_local_header(EngineContext& ctx) {
   l.uncompressed_size = get32(b + 18);
   l.name_length = get16(b + 22);
   l.extra_length = get16(b + 24);
-  return RC_OK;
 }
 
 bool stored_in_oem(const entry_info& info, bool central) {

@@ -41,6 +41,9 @@ int read_central_entry(EngineContext& ctx);
 // Reads the 26 bytes after a local signature into ctx.local. 0 or 51.
 int read_local_header(EngineContext& ctx);
 
+// Decodes those 26 bytes (LOCAL_HEADER_SIZE) into `l`.
+void decode_local_header(const uint8_t* b, local_header& l);
+
 // Reads or skips a field of n bytes. 0, 1 (name truncated, comment cut
 // short, extra field too long to hold), 3 (seek failure) or 51 (short read).
 int read_entry_field(EngineContext& ctx, uint32_t n, entry_field what);
