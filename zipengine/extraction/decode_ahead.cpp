@@ -54,7 +54,8 @@ struct ahead_event {
   uint32_t flushed = 0;   // block: the length the decoder flushed
   uint64_t ring_at = 0;   // block: ring position of its kept bytes
   uint64_t ring_end = 0;  // the ring is free up to here once this event is taken
-  uint32_t crc = 0;       // block: the entry's running CRC after it
+  bool has_crc = false;   // block: `crc` is the entry's running CRC after it
+  uint32_t crc = 0;
   decoded_result end;     // done
 };
 
@@ -185,15 +186,20 @@ bool reserve_ring(decode_ahead& a, uint32_t n, uint64_t* at, uint64_t* end) {
   return true;
 }
 
-// flush_output's destination on the worker's context.
+// flush_output's destination on the worker's context. The CRC goes to
+// whichever side has time to spare: the caller while the worker inflates
+// or explodes, the worker when it only copies stored data.
 int ring_sink(EngineContext& w, const uint8_t* block, uint32_t flushed, uint32_t kept) {
   decode_ahead& a = *w.ahead;
-  if (kept > 0) w.output.crc = crc32_update(w.output.crc, block, kept);
   ahead_event e;
   e.kind = event_kind::block;
   e.job = a.current_job;
   e.flushed = flushed;
-  e.crc = w.output.crc;
+  if (w.local.method == 0) {
+    if (kept > 0) w.output.crc = crc32_update(w.output.crc, block, kept);
+    e.has_crc = true;
+    e.crc = w.output.crc;
+  }
   if (!reserve_ring(a, kept, &e.ring_at, &e.ring_end)) return DROPPED;
   if (kept > 0) std::memcpy(a.ring + e.ring_at % RING_BYTES, block, kept);
   return push_event(a, e) ? 0 : DROPPED;
@@ -429,7 +435,7 @@ bool play_back_entry(EngineContext& ctx, decoded_result& d) {
   uint32_t played = 0;
   for (;;) {
     if (e.kind == event_kind::block) {
-      ctx.output.given_crc = &e.crc;
+      ctx.output.given_crc = e.has_crc ? &e.crc : nullptr;
       const int r = flush_output(ctx, a->ring + e.ring_at % RING_BYTES, e.flushed);
       ctx.output.given_crc = nullptr;
       free_ring(*a, e);

@@ -36,7 +36,7 @@ struct output_state {
   std::unique_ptr<uint8_t[]> buffer;  // OUTPUT_BUFFER_SIZE bytes, made at the first text block
 
   // Decoding ahead. On a worker's context every block goes to `sink`. On
-  // the caller's, a block played back brings its running CRC along
+  // the caller's, a block played back may bring the running CRC along
   // (`given_crc`), and after a worker gave up midway the decoder is run
   // again here with its first `blocks_to_skip` flushes taken as done.
   block_sink_fn sink = nullptr;
