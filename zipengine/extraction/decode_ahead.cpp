@@ -6,6 +6,7 @@
 // to move first, and wakes the other only when it sleeps.
 #include "decode_ahead.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -79,6 +80,9 @@ struct decode_ahead {
   platform::File* archive = nullptr;
   int64_t archive_length = 0;
   uint8_t* ring = nullptr;
+  uint8_t* block = nullptr;  // the worker's header block: INPUT_BUFFER_SIZE bytes from block_at
+  int64_t block_at = -1;
+  int32_t block_length = 0;
   ahead_event queue[QUEUE_EVENTS];
   ahead_job jobs[ENTRY_BLOCK_SIZE];
   int job_of_entry[ENTRY_BLOCK_SIZE];  // -1: decoded by the caller
@@ -105,6 +109,7 @@ struct decode_ahead {
   ~decode_ahead() {
     delete work;
     std::free(ring);
+    std::free(block);
   }
 };
 
@@ -205,17 +210,34 @@ int ring_sink(EngineContext& w, const uint8_t* block, uint32_t flushed, uint32_t
   return push_event(a, e) ? 0 : DROPPED;
 }
 
+// The n bytes at `at` from the worker's own header block, which is
+// reloaded from `at` when it does not hold them: the headers of small
+// entries, and their data, then come from one read per block, as the
+// caller's do. Null when the file ends first or cannot be read.
+const uint8_t* read_through_block(decode_ahead& a, int64_t at, uint32_t n) {
+  if (!(a.block_at >= 0 && at >= a.block_at && at + n <= a.block_at + a.block_length)) {
+    a.block_at = -1;
+    platform::IoResult got = a.archive->read_at(at, a.block, INPUT_BUFFER_SIZE);
+    if (!got.ok()) return nullptr;
+    a.block_at = at;
+    a.block_length = static_cast<int32_t>(got.value);
+    if (a.block_length < static_cast<int32_t>(n)) return nullptr;
+  }
+  return a.block + (at - a.block_at);
+}
+
 // Reads the job's local header the way the walk will: the data's place,
 // the method, the flags and the sizes. False when anything is unusual; the
 // caller then decodes the entry itself and reports what it finds.
 bool find_entry_data(decode_ahead& a, ahead_job& job) {
-  uint8_t b[4 + LOCAL_HEADER_SIZE];
+  constexpr uint32_t header_size = 4 + LOCAL_HEADER_SIZE;
   if (job.header_at < 0) return false;
-  platform::IoResult got = a.archive->read_at(job.header_at, b, sizeof b);
-  if (!got.ok() || got.value != static_cast<int64_t>(sizeof b) || !signature_is(b, SIG_LOCAL)) return false;
+  const uint8_t* b = read_through_block(a, job.header_at, header_size);
+  if (!b || !signature_is(b, SIG_LOCAL)) return false;
   local_header& l = job.local;
   decode_local_header(b + 4, l);
-  const int64_t extra_at = job.header_at + static_cast<int64_t>(sizeof b) + l.name_length;
+  const int64_t extra_at = job.header_at + header_size + l.name_length;
+  platform::IoResult got;
   if (l.flags & 8) {
     l.crc32 = job.central_crc;
     l.compressed_size = job.central_compressed;
@@ -249,7 +271,12 @@ bool run_job(decode_ahead& a, int j) {
   w.local = job.local;
   w.input_encrypted = 0;
   w.memory_input = 0;
-  begin_entry_data_at(w, job.data_at, static_cast<int64_t>(job.local.compressed_size), nullptr, 0);
+  // What the header block holds of the data is used from there (it stays
+  // as it is until the next job).
+  const int64_t compressed = static_cast<int64_t>(job.local.compressed_size);
+  const int64_t in_block = a.block_at >= 0 ? a.block_at + a.block_length - job.data_at : 0;
+  const int32_t prefix = static_cast<int32_t>(std::clamp<int64_t>(std::min(in_block, compressed), 0, INPUT_BUFFER_SIZE));
+  begin_entry_data_at(w, job.data_at, compressed, prefix > 0 ? a.block + (job.data_at - a.block_at) : nullptr, prefix);
   output_state& out = w.output;
   out.crc = 0;
   out.size_left = job.local.uncompressed_size;
@@ -363,7 +390,8 @@ decode_ahead_ptr start_decode_ahead(EngineContext& ctx) {
   // Everything the worker uses is made here, on the caller's thread.
   a->work = new (std::nothrow) EngineContext;
   a->ring = static_cast<uint8_t*>(std::malloc(RING_BYTES));
-  if (!a->work || !a->ring) return nullptr;
+  a->block = static_cast<uint8_t*>(std::malloc(INPUT_BUFFER_SIZE));
+  if (!a->work || !a->ring || !a->block) return nullptr;
   EngineContext& w = *a->work;
   w.data_buffer = static_cast<uint8_t*>(std::malloc(DATA_BUFFER_SIZE));
   if (!w.data_buffer) return nullptr;
