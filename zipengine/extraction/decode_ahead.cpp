@@ -164,10 +164,7 @@ bool push_end(decode_ahead& a, int job, event_kind kind, const decoded_result& e
   e.kind = kind;
   e.job = job;
   e.end = end;
-  {
-    std::lock_guard<std::mutex> l(a.lock);
-    e.ring_end = a.reserved;
-  }
+  e.ring_end = a.reserved;  // only the worker changes it
   return push_event(a, e);
 }
 
@@ -237,7 +234,6 @@ bool find_entry_data(decode_ahead& a, ahead_job& job) {
   local_header& l = job.local;
   decode_local_header(b + 4, l);
   const int64_t extra_at = job.header_at + header_size + l.name_length;
-  platform::IoResult got;
   if (l.flags & 8) {
     l.crc32 = job.central_crc;
     l.compressed_size = job.central_compressed;
@@ -246,7 +242,7 @@ bool find_entry_data(decode_ahead& a, ahead_job& job) {
     // The worker's data buffer is free until the data is read: it holds
     // the extra field (at most 65,535 bytes) meanwhile.
     uint8_t* extra = a.work->data_buffer;
-    got = a.archive->read_at(extra_at, extra, l.extra_length);
+    platform::IoResult got = a.archive->read_at(extra_at, extra, l.extra_length);
     if (!got.ok() || got.value != l.extra_length) return false;
     if (widen_local_header(l, extra, l.extra_length, a.archive_length) != zip64_fault::none) return false;
   }
@@ -440,7 +436,6 @@ void finish_entry_block(decode_ahead& a) {
   // The count stays as it is until the next block: the worker may not even
   // have looked at this one yet.
   drop_jobs_below(a, a.job_count);
-  for (int i = 0; i < ENTRY_BLOCK_SIZE; ++i) a.job_of_entry[i] = -1;
 }
 
 bool play_back_entry(EngineContext& ctx, decoded_result& d) {
