@@ -111,8 +111,9 @@ std::string spread(const std::vector<double>& v, const char* format) {
   return std::string(m) + " (" + lo + "-" + hi + ")";
 }
 
-// Our decoder as the engine drives it: input in 8 KiB buffers, output
-// flushed a window at a time into the destination.
+// Our decoder as the engine drives it: the entry's data in the pieces the
+// engine reads it in (the rest of the header's block, then 64 KiB at a time),
+// output flushed a window at a time into the destination.
 struct our_run {
   const bytes* in;
   size_t given = 0;
@@ -130,7 +131,9 @@ size_t ours(const bytes& in, bytes& out, inflate_workspace& tables, uint8_t* win
   io.refill = [](void* o) {
     auto* s = static_cast<our_run*>(o);
     if (s->given >= s->in->size()) return false;
-    size_t n = std::min<size_t>(8192, s->in->size() - s->given);
+    // Half of an 8 KiB header block, then the engine's DATA_BUFFER_SIZE.
+    const size_t piece = s->given == 0 ? 4096 : 65536;
+    size_t n = std::min(piece, s->in->size() - s->given);
     s->read_ptr = const_cast<uint8_t*>(s->in->data()) + s->given;
     s->unread = static_cast<int32_t>(n);
     s->given += n;
