@@ -32,6 +32,7 @@
 
 #include "crc32.h"
 #include "inflate.h"
+#include "input.h"
 
 namespace fs = std::filesystem;
 using bytes = std::vector<uint8_t>;
@@ -131,8 +132,8 @@ size_t ours(const bytes& in, bytes& out, inflate_workspace& tables, uint8_t* win
   io.refill = [](void* o) {
     auto* s = static_cast<our_run*>(o);
     if (s->given >= s->in->size()) return false;
-    // Half of an 8 KiB header block, then the engine's DATA_BUFFER_SIZE.
-    const size_t piece = s->given == 0 ? 4096 : 65536;
+    // Half of the header's block (say), then the engine's own pieces.
+    const size_t piece = s->given == 0 ? INPUT_BUFFER_SIZE / 2 : DATA_BUFFER_SIZE;
     size_t n = std::min(piece, s->in->size() - s->given);
     s->read_ptr = const_cast<uint8_t*>(s->in->data()) + s->given;
     s->unread = static_cast<int32_t>(n);
