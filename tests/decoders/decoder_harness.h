@@ -27,6 +27,14 @@ struct memory_decoder {
   int flush_result = 0;          // returned by the flush numbered fail_at_flush
   size_t fail_at_flush = ~size_t(0);
   std::unique_ptr<uint8_t[]> window{new uint8_t[DECODER_WINDOW_SIZE]};
+  // Optional: a destination of fixed size, as an in-memory expansion has.
+  // Flushed blocks are copied into it unless they are in place already
+  // (the decoder decoded straight into it); one that does not fit is
+  // refused with 50, as the engine's memory sink does.
+  std::unique_ptr<uint8_t[]> destination;  // exactly sized: a write past it is caught
+  size_t destination_size = 0;
+  size_t placed = 0;    // bytes of the destination flushed so far
+  size_t in_place = 0;  // flushes whose block was where it belongs
   decoder_io io{};
 
   explicit memory_decoder(std::vector<uint8_t> data, size_t chunk_size = 8192)
@@ -42,12 +50,33 @@ struct memory_decoder {
       auto* m = static_cast<memory_decoder*>(o);
       m->flush_sizes.push_back(n);
       if (m->flush_sizes.size() - 1 == m->fail_at_flush) return m->flush_result;
+      if (m->destination) {
+        uint8_t* at = m->destination.get() + m->placed;
+        if (b == at) {
+          ++m->in_place;
+        } else {
+          if (n > m->destination_size - m->placed) return 50;
+          if (n) std::memcpy(at, b, n);
+        }
+        m->placed += n;
+      }
       m->output.insert(m->output.end(), b, b + n);
       return 0;
     };
     io.opaque = this;
     io.window = window.get();
     std::memset(window.get(), 0xAA, DECODER_WINDOW_SIZE);
+  }
+  // Output into a destination of `size` bytes; `direct` lets the decoder
+  // decode straight into it.
+  void use_destination(size_t size, bool direct) {
+    destination.reset(new uint8_t[size ? size : 1]);
+    destination_size = size;
+    std::memset(destination.get(), 0x55, size);
+    if (direct) {
+      io.direct = destination.get();
+      io.direct_size = static_cast<uint32_t>(size);
+    }
   }
   bool refill() {
     if (given >= input.size()) {

@@ -171,3 +171,74 @@ TEST(InflateMatchesZlib, DamagedStreamsGiveTheSameResultsWhateverThePieces) {
     }
   }
 }
+
+namespace {
+
+// Decodes `packed` into a destination of `size` bytes twice, straight into
+// it and through the staging buffer, and expects the same of both: result,
+// tree message, flushes and bytes. Returns the direct run's in-place flushes.
+size_t expect_direct_same_as_staged(const std::vector<uint8_t>& packed, size_t size, size_t chunk = 8192) {
+  memory_decoder staged(packed, chunk), direct(packed, chunk);
+  staged.use_destination(size, false);
+  direct.use_destination(size, true);
+  int staged_message = 0, direct_message = 0;
+  const int r = staged.inflate(&staged_message);
+  EXPECT_EQ(direct.inflate(&direct_message), r);
+  EXPECT_EQ(direct_message, staged_message);
+  EXPECT_EQ(direct.flush_sizes, staged.flush_sizes);
+  EXPECT_TRUE(direct.output == staged.output);
+  EXPECT_EQ(direct.placed, staged.placed);
+  EXPECT_EQ(std::memcmp(direct.destination.get(), staged.destination.get(), staged.placed), 0);
+  EXPECT_EQ(staged.in_place, 0u);
+  return direct.in_place;
+}
+
+}  // namespace
+
+// Decoding straight into the destination changes nothing the caller sees,
+// whether the output fills the destination, leaves room, or overruns it;
+// it stays inside the destination (exactly sized, so the sanitizer build
+// catches a stray write) and copies only the last stretch of the output.
+TEST(InflateMatchesZlib, StraightIntoTheDestinationAsThroughTheStagingBuffer) {
+  for (const auto& [kind, data] : sample_data_sets()) {
+    for (int level : {0, 6}) {
+      SCOPED_TRACE(std::string(kind) + " level " + std::to_string(level));
+      auto packed = raw_deflate(data, level, Z_DEFAULT_STRATEGY);
+      const size_t n = data.size();
+      const size_t in_place = expect_direct_same_as_staged(packed, n);
+      // All but the last 64 KiB or so are decoded in place.
+      EXPECT_GE(in_place * 32768 + 2 * 32768 + 384, n);
+      expect_direct_same_as_staged(packed, n + 100000);
+      expect_direct_same_as_staged(packed, n - 1);
+      expect_direct_same_as_staged(packed, n / 2, 3);
+    }
+  }
+  // Around the smallest destination decoded into, and where the window
+  // leaves it for the staging buffer.
+  std::mt19937 rng(17);
+  for (size_t n : {size_t(0), size_t(33000), size_t(33152), size_t(65920), size_t(65921), size_t(98688),
+                   size_t(98689), size_t(131072)}) {
+    auto data = sample_text(n);
+    auto packed = raw_deflate(data, 6, Z_DEFAULT_STRATEGY);
+    for (size_t size : {n, n + 1, n + 383, n + 384, n + 32768, size_t(20000), size_t(33151), size_t(33152)}) {
+      SCOPED_TRACE(std::to_string(n) + " into " + std::to_string(size));
+      expect_direct_same_as_staged(packed, size, 1 + rng() % 9000);
+    }
+  }
+}
+
+TEST(InflateMatchesZlib, DamagedStreamsStraightIntoTheDestination) {
+  std::mt19937 rng(23);
+  for (const auto& [kind, data] : sample_data_sets()) {
+    auto packed = raw_deflate(data, 6, Z_DEFAULT_STRATEGY);
+    for (int variant = 0; variant < 16; ++variant) {
+      auto v = packed;
+      size_t at = rng() % v.size();
+      if (variant % 4 == 0) v.resize(at);
+      else v[at] ^= static_cast<uint8_t>(1 + rng() % 255);
+      SCOPED_TRACE(std::string(kind) + " variant " + std::to_string(variant));
+      expect_direct_same_as_staged(v, data.size());
+      expect_direct_same_as_staged(v, data.size() + 40000, 1 + rng() % 100);
+    }
+  }
+}

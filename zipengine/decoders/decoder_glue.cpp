@@ -25,6 +25,10 @@ decoder_io engine_io(EngineContext& ctx) {
   };
   io.opaque = &ctx;
   io.window = ctx.window;
+  if (ctx.decoder.memory_output) {
+    io.direct = ctx.decoder.memory_target;
+    io.direct_size = ctx.decoder.memory_room;
+  }
   return io;
 }
 
@@ -108,7 +112,9 @@ int release_fixed_tables(EngineContext&) { return 0; }
 int memory_flush(EngineContext& ctx, const uint8_t* block, uint32_t length) {
   decoder_state& d = ctx.decoder;
   if (length > d.memory_room) return RC_DISK_FULL;
-  if (length) std::memcpy(d.memory_target, block, length);
+  // A decoder that decodes straight into the target hands over blocks
+  // that are already in place.
+  if (length && block != d.memory_target) std::memcpy(d.memory_target, block, length);
   d.memory_target += length;
   d.memory_room -= length;
   d.memory_produced += length;

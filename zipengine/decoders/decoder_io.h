@@ -23,6 +23,13 @@ struct decoder_io {
   int (*flush)(void* opaque, const uint8_t* block, uint32_t length);
   void* opaque;
   uint8_t* window;  // DECODER_WINDOW_SIZE bytes, no contents expected
+  // Optional, Deflate only: memory that is to receive the whole output, in
+  // order from its start. The decoder may then decode straight into it, so
+  // that the flushes hand over blocks already in place (a flush whose block
+  // is where its bytes belong has nothing to copy). Bytes past what has
+  // been flushed may be written over meanwhile.
+  uint8_t* direct = nullptr;
+  uint32_t direct_size = 0;
 };
 
 // Result of the decoders (codes passed on from flush keep their values).

@@ -36,7 +36,8 @@ struct decoder_state {
 struct EngineContext;
 
 // Output sink used instead of the entry's flush during an in-memory
-// expansion: copies the block to the target. 50 (and nothing copied) when
+// expansion: copies the block to the target (unless it is there already:
+// the decoder may decode straight into it). 50 (and nothing copied) when
 // it does not fit in what is left of the target, else 0.
 int memory_flush(EngineContext& ctx, const uint8_t* block, uint32_t length);
 

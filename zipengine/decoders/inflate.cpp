@@ -204,7 +204,9 @@ struct inflater {
   uint64_t bits = 0;          // next input bits, bit 0 first; no set bits above `count`
   unsigned count = 0;         // (the careful path's invariant; the fast loops mask on exit)
   bool input_ended = false;   // refill has reported the end of the entry's data
-  uint8_t* buf;               // the staging buffer (inflate.h)
+  uint8_t* buf;               // the staging buffer (inflate.h), or a window onto io.direct
+  uint8_t* staging;           // the staging buffer itself
+  const uint8_t* direct_end = nullptr;  // set while decoding straight into io.direct
   uint32_t pos = INFLATE_HISTORY;     // write position in it
   uint32_t origin = INFLATE_HISTORY;  // where this entry's output starts (0 once
                                       // a whole history has been written)
@@ -212,7 +214,16 @@ struct inflater {
   uint32_t fast_stop = INFLATE_FLUSH_AT;  // where the fast loops stop: the flush point,
                                           // or where the block's table is prepared
 
-  inflater(decoder_io& d, uint8_t* buffer) : io(d), buf(buffer) { load(); }
+  inflater(decoder_io& d, uint8_t* buffer) : io(d), buf(buffer), staging(buffer) {
+    load();
+    // Straight into the destination when a whole staging buffer's worth
+    // fits there: its first 32 KiB of output then sit where the staging
+    // buffer's new half would, and the bytes before it are never read.
+    if (io.direct && io.direct_size >= INFLATE_BUFFER_SIZE - INFLATE_HISTORY) {
+      buf = io.direct - INFLATE_HISTORY;
+      direct_end = io.direct + io.direct_size;
+    }
+  }
 
   void load() {
     in = *io.read_ptr;
@@ -288,10 +299,21 @@ struct inflater {
   }
 
   // Flushes the 32 KiB of new output and moves it (with whatever lies
-  // beyond the flush point) down to become the history.
+  // beyond the flush point) down to become the history. Decoding straight
+  // into the destination, the window moves up instead, as long as a whole
+  // staging buffer's worth still fits there; the rest of the output is
+  // staged.
   int flush_half() {
     int r = io.flush(io.opaque, buf + INFLATE_HISTORY, INFLATE_HISTORY);
-    std::memmove(buf, buf + INFLATE_HISTORY, pos - INFLATE_HISTORY);
+    if (!direct_end) {
+      std::memmove(buf, buf + INFLATE_HISTORY, pos - INFLATE_HISTORY);
+    } else if (buf + INFLATE_HISTORY + INFLATE_BUFFER_SIZE <= direct_end) {
+      buf += INFLATE_HISTORY;
+    } else {
+      std::memcpy(staging, buf + INFLATE_HISTORY, pos - INFLATE_HISTORY);
+      buf = staging;
+      direct_end = nullptr;
+    }
     pos -= INFLATE_HISTORY;
     origin = 0;
     flushed += INFLATE_HISTORY;
