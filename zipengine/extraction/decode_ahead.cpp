@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -34,8 +35,9 @@ constexpr uint32_t QUEUE_EVENTS = 256;
 constexpr uint32_t CALLER_BATCH = 2;
 // How long a side looks for the other's progress before it sleeps: waking
 // a sleeping thread on another processor costs far more (most of all in a
-// virtual machine) than a few microseconds of looking.
-constexpr int SPIN_LOOKS = 20000;
+// virtual machine) than a little looking. About two blocks' decoding.
+constexpr std::chrono::microseconds SPIN_TIME{100};
+constexpr int LOOKS_PER_CLOCK = 64;
 // Below this the thread would cost more than it saves.
 constexpr int64_t SMALL_ARCHIVE = 1 << 20;
 // What the sink returns to stop a decoder whose output nobody wants.
@@ -72,6 +74,27 @@ struct ahead_job {
 };
 
 int quiet_message(EngineContext&, const char*, uint32_t, unsigned) { return 0; }
+
+// Tells the processor that this is a wait loop, so that the looking thread
+// leaves the core's shared resources (and the memory bus) to the others.
+inline void spin_pause() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// Looks for `done` for up to SPIN_TIME; false when it never came.
+template <typename Done>
+bool spin_until(Done done) {
+  const auto end = std::chrono::steady_clock::now() + SPIN_TIME;
+  for (;;) {
+    for (int i = 0; i < LOOKS_PER_CLOCK; ++i) {
+      if (done()) return true;
+      spin_pause();
+    }
+    if (std::chrono::steady_clock::now() >= end) return false;
+  }
+}
 
 }  // namespace
 
@@ -175,8 +198,7 @@ bool reserve_ring(decode_ahead& a, uint32_t n, uint64_t* at, uint64_t* end) {
   uint64_t start = a.reserved;
   const uint32_t offset = static_cast<uint32_t>(start % RING_BYTES);
   if (offset + n > RING_BYTES) start += RING_BYTES - offset;  // wrap: a block never straddles the end
-  for (int i = 0; i < SPIN_LOOKS && start + n - a.released.load(std::memory_order_acquire) > RING_BYTES; ++i) {
-  }
+  spin_until([&] { return start + n - a.released.load(std::memory_order_acquire) <= RING_BYTES; });
   std::unique_lock<std::mutex> l(a.lock);
   sleep_until(a, l, [&] {
     return a.stopping || a.current_job < a.dropped_below || start + n - a.freed <= RING_BYTES;
@@ -309,8 +331,7 @@ void worker_main(decode_ahead& a) {
 
 ahead_event take_event(decode_ahead& a) {
   // `taken` changes only on the caller's thread.
-  for (int i = 0; i < SPIN_LOOKS && a.published.load(std::memory_order_acquire) == a.taken; ++i) {
-  }
+  spin_until([&] { return a.published.load(std::memory_order_acquire) != a.taken; });
   std::unique_lock<std::mutex> l(a.lock);
   if (a.pushed == a.taken) {
     a.caller_waiting = true;
