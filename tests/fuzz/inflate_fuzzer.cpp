@@ -5,7 +5,10 @@
 // exceed what the flushes could have produced. The stream is decoded a
 // second time in pieces of the other extreme (single bytes, or 8 KiB), which
 // must give the same result, tree message, flushes and bytes: the fast loops
-// and the careful one must agree, on errors too.
+// and the careful one must agree, on errors too. Then it is decoded
+// straight into a destination of exactly its output's size (or a little or
+// much more, or half of it), which must change nothing the caller sees and
+// never store past the destination's end.
 #include <cstddef>
 #include <cstdint>
 
@@ -28,5 +31,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int other_message = 0;
   if (other.inflate(&other_message) != r || other_message != message) __builtin_trap();
   if (other.flush_sizes != d.flush_sizes || other.output != d.output) __builtin_trap();
+
+  const size_t n = d.output.size();
+  const size_t sizes[] = {n, n + 383, n + 40000, n / 2};
+  const size_t room = sizes[(data[0] >> 3) & 3];
+  memory_decoder direct(stream, chunk);
+  direct.use_destination(room, true);
+  int direct_message = 0;
+  const int direct_result = direct.inflate(&direct_message);
+  // Into a destination too small, the staged decoding's flushes are refused
+  // at the same block.
+  memory_decoder staged(stream, chunk);
+  const memory_decoder* expected = &d;
+  int expected_result = r, expected_message = message;
+  if (room < n) {
+    staged.use_destination(room, false);
+    expected_result = staged.inflate(&expected_message);
+    expected = &staged;
+  }
+  if (direct_result != expected_result || direct_message != expected_message) __builtin_trap();
+  if (direct.flush_sizes != expected->flush_sizes || direct.output != expected->output) __builtin_trap();
   return 0;
 }

@@ -85,7 +85,6 @@ inline void store_le16(uint8_t* p, uint32_t v) {
 #endif
   std::memcpy(p, &w, 2);
 }
-inline void copy8(uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 8); }
 inline void copy16(uint8_t* d, const uint8_t* s) { std::memcpy(d, s, 16); }
 inline uint64_t low_bits(uint64_t v, unsigned n) { return v & ((uint64_t(1) << n) - 1); }
 // Value of a base entry (length or distance) plus its extra bits, from the
@@ -206,7 +205,8 @@ struct inflater {
   bool input_ended = false;   // refill has reported the end of the entry's data
   uint8_t* buf;               // the staging buffer (inflate.h), or a window onto io.direct
   uint8_t* staging;           // the staging buffer itself
-  const uint8_t* direct_end = nullptr;  // set while decoding straight into io.direct
+  size_t direct_left = 0;     // while decoding straight into io.direct: its bytes from the
+                              // new half (buf + INFLATE_HISTORY) on; 0 when staging
   uint32_t pos = INFLATE_HISTORY;     // write position in it
   uint32_t origin = INFLATE_HISTORY;  // where this entry's output starts (0 once
                                       // a whole history has been written)
@@ -221,7 +221,7 @@ struct inflater {
     // buffer's new half would, and the bytes before it are never read.
     if (io.direct && io.direct_size >= INFLATE_BUFFER_SIZE - INFLATE_HISTORY) {
       buf = io.direct - INFLATE_HISTORY;
-      direct_end = io.direct + io.direct_size;
+      direct_left = io.direct_size;
     }
   }
 
@@ -305,14 +305,15 @@ struct inflater {
   // staged.
   int flush_half() {
     int r = io.flush(io.opaque, buf + INFLATE_HISTORY, INFLATE_HISTORY);
-    if (!direct_end) {
+    if (!direct_left) {
       std::memmove(buf, buf + INFLATE_HISTORY, pos - INFLATE_HISTORY);
-    } else if (buf + INFLATE_HISTORY + INFLATE_BUFFER_SIZE <= direct_end) {
+    } else if (direct_left - INFLATE_HISTORY >= INFLATE_BUFFER_SIZE - INFLATE_HISTORY) {
       buf += INFLATE_HISTORY;
+      direct_left -= INFLATE_HISTORY;
     } else {
       std::memcpy(staging, buf + INFLATE_HISTORY, pos - INFLATE_HISTORY);
       buf = staging;
-      direct_end = nullptr;
+      direct_left = 0;
     }
     pos -= INFLATE_HISTORY;
     origin = 0;
