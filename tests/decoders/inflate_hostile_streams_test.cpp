@@ -4,6 +4,7 @@
 
 #include "decoders/decoder_harness.h"
 #include "decoders/deflate_writer.h"
+#include "decoders/inflate_loops.h"
 
 namespace {
 
@@ -28,7 +29,10 @@ std::vector<uint8_t> small_litlen() {
 
 }  // namespace
 
-TEST(InflateHostileStreams, EmptyFixedBlockGivesNoOutputAndOneEmptyFlush) {
+class InflateHostileStreams : public each_inflate_loop {};
+INSTANTIATE_TEST_SUITE_P(Loops, InflateHostileStreams, INFLATE_LOOPS, inflate_loop_name);
+
+TEST_P(InflateHostileStreams, EmptyFixedBlockGivesNoOutputAndOneEmptyFlush) {
   deflate_writer w;
   w.block_header(true, 1);
   w.fixed_symbol(256);
@@ -39,7 +43,7 @@ TEST(InflateHostileStreams, EmptyFixedBlockGivesNoOutputAndOneEmptyFlush) {
   EXPECT_EQ(d.flush_sizes[0], 0u);
 }
 
-TEST(InflateHostileStreams, StoredBlockLengthChecks) {
+TEST_P(InflateHostileStreams, StoredBlockLengthChecks) {
   deflate_writer good;
   good.block_header(true, 0);
   good.align();
@@ -59,13 +63,13 @@ TEST(InflateHostileStreams, StoredBlockLengthChecks) {
   EXPECT_EQ(inflate_bytes(bad.finish()), 1);
 }
 
-TEST(InflateHostileStreams, ReservedBlockTypeGivesTwo) {
+TEST_P(InflateHostileStreams, ReservedBlockTypeGivesTwo) {
   deflate_writer w;
   w.block_header(true, 3);
   EXPECT_EQ(inflate_bytes(w.finish()), 2);
 }
 
-TEST(InflateHostileStreams, InvalidFixedCodesGiveOne) {
+TEST_P(InflateHostileStreams, InvalidFixedCodesGiveOne) {
   for (unsigned s : {286u, 287u}) {
     deflate_writer w;
     w.block_header(true, 1);
@@ -85,7 +89,7 @@ TEST(InflateHostileStreams, InvalidFixedCodesGiveOne) {
   }
 }
 
-TEST(InflateHostileStreams, DistanceBeforeTheStartOfTheOutputIsRejected) {
+TEST_P(InflateHostileStreams, DistanceBeforeTheStartOfTheOutputIsRejected) {
   deflate_writer w;
   w.block_header(true, 1);
   w.fixed_symbol('x');
@@ -95,7 +99,7 @@ TEST(InflateHostileStreams, DistanceBeforeTheStartOfTheOutputIsRejected) {
   EXPECT_EQ(inflate_bytes(w.finish()), 1);
 }
 
-TEST(InflateHostileStreams, IncompleteAndSingleCodeDistanceSetsDecode) {
+TEST_P(InflateHostileStreams, IncompleteAndSingleCodeDistanceSetsDecode) {
   for (int variant = 0; variant < 2; ++variant) {
     deflate_writer w;
     // Variant 0: one distance code of length 1 (code 0 = distance 1);
@@ -119,7 +123,7 @@ TEST(InflateHostileStreams, IncompleteAndSingleCodeDistanceSetsDecode) {
   }
 }
 
-TEST(InflateHostileStreams, NoDistanceCodesWithLengthCodesSendsTheDTreeMessage) {
+TEST_P(InflateHostileStreams, NoDistanceCodesWithLengthCodesSendsTheDTreeMessage) {
   deflate_writer w;
   w.dynamic_header(true, small_litlen(), {0});
   w.lit('a');
@@ -142,7 +146,7 @@ TEST(InflateHostileStreams, NoDistanceCodesWithLengthCodesSendsTheDTreeMessage) 
   EXPECT_EQ(std::string(out.begin(), out.end()), "aa");
 }
 
-TEST(InflateHostileStreams, BadLiteralLengthSetsSendTheLTreeMessageOrGiveTwo) {
+TEST_P(InflateHostileStreams, BadLiteralLengthSetsSendTheLTreeMessageOrGiveTwo) {
   auto lit = small_litlen();
   lit[258] = 0;  // incomplete now
   deflate_writer w;
@@ -171,7 +175,7 @@ TEST(InflateHostileStreams, BadLiteralLengthSetsSendTheLTreeMessageOrGiveTwo) {
   EXPECT_EQ(inflate_bytes(d.finish()), 2);
 }
 
-TEST(InflateHostileStreams, CodeLengthCodeProblems) {
+TEST_P(InflateHostileStreams, CodeLengthCodeProblems) {
   // Over-subscribed code-length code: three codes of length 1.
   deflate_writer o;
   o.block_header(true, 2);
@@ -206,7 +210,7 @@ TEST(InflateHostileStreams, CodeLengthCodeProblems) {
   EXPECT_EQ(inflate_bytes(e.finish()), 1);
 }
 
-TEST(InflateHostileStreams, RepeatRunningPastTheLengthsGivesOne) {
+TEST_P(InflateHostileStreams, RepeatRunningPastTheLengthsGivesOne) {
   deflate_writer w;
   w.block_header(true, 2);
   w.put_bits(0, 5);  // HLIT: 257

@@ -7,6 +7,7 @@
 
 #include "decoders/decoder_harness.h"
 #include "decoders/deflate_writer.h"
+#include "decoders/inflate_loops.h"
 
 namespace {
 
@@ -52,7 +53,10 @@ deflate_writer one_byte_before_the_flush_point(bool last) {
 
 }  // namespace
 
-TEST(InflateTruncationAndFlush, EveryPrefixFailsCleanlyAndTheWholeStreamDecodes) {
+class InflateTruncationAndFlush : public each_inflate_loop {};
+INSTANTIATE_TEST_SUITE_P(Loops, InflateTruncationAndFlush, INFLATE_LOOPS, inflate_loop_name);
+
+TEST_P(InflateTruncationAndFlush, EveryPrefixFailsCleanlyAndTheWholeStreamDecodes) {
   std::vector<uint8_t> expect;
   auto s = three_blocks(expect);
   for (size_t chunk : {size_t(1), size_t(2), size_t(8192)}) {
@@ -66,7 +70,7 @@ TEST(InflateTruncationAndFlush, EveryPrefixFailsCleanlyAndTheWholeStreamDecodes)
   }
 }
 
-TEST(InflateTruncationAndFlush, LongFixedStreamCutInTheFastLoop) {
+TEST_P(InflateTruncationAndFlush, LongFixedStreamCutInTheFastLoop) {
   std::mt19937 rng(3);
   deflate_writer w;
   w.block_header(true, 1);
@@ -89,7 +93,7 @@ TEST(InflateTruncationAndFlush, LongFixedStreamCutInTheFastLoop) {
   }
 }
 
-TEST(InflateTruncationAndFlush, FlushFailureIsReturnedAtOnce) {
+TEST_P(InflateTruncationAndFlush, FlushFailureIsReturnedAtOnce) {
   deflate_writer w;
   w.block_header(true, 1);
   w.fixed_symbol('q');
@@ -110,7 +114,7 @@ TEST(InflateTruncationAndFlush, FlushFailureIsReturnedAtOnce) {
   EXPECT_EQ(d.flush_sizes.size(), 3u);
 }
 
-TEST(InflateTruncationAndFlush, AnErrorJustPastTheFlushPointComesAfterTheFlush) {
+TEST_P(InflateTruncationAndFlush, AnErrorJustPastTheFlushPointComesAfterTheFlush) {
   for (int bad = 0; bad < 2; ++bad) {
     deflate_writer w = one_byte_before_the_flush_point(true);
     w.fixed_symbol('b');
@@ -136,7 +140,7 @@ TEST(InflateTruncationAndFlush, AnErrorJustPastTheFlushPointComesAfterTheFlush) 
   }
 }
 
-TEST(InflateTruncationAndFlush, StoredBlockRightBehindTheFlushPoint) {
+TEST_P(InflateTruncationAndFlush, StoredBlockRightBehindTheFlushPoint) {
   // The first block ends one byte past the flush point. The stored block
   // that follows must not be copied in before that full block is flushed
   // (it once overran the staging buffer).
@@ -163,7 +167,7 @@ TEST(InflateTruncationAndFlush, StoredBlockRightBehindTheFlushPoint) {
   }
 }
 
-TEST(InflateTruncationAndFlush, CutInsideTheExtraBitsOfAFarDistance) {
+TEST_P(InflateTruncationAndFlush, CutInsideTheExtraBitsOfAFarDistance) {
   // 65,526 bytes, then a match 32,768 back (13 extra bits, a base that
   // needs the high bits of its table entry) that would cross the second
   // flush point. Cut anywhere inside it, the stream fails with only the
@@ -192,7 +196,7 @@ TEST(InflateTruncationAndFlush, CutInsideTheExtraBitsOfAFarDistance) {
 // Whatever the pieces the input comes in, a stream gives the same result,
 // the same flushes and the same bytes: every full 32 KiB is flushed before
 // the decoder acts on anything after it, also when that is an error.
-TEST(InflateTruncationAndFlush, FlushesDoNotDependOnTheInputPieces) {
+TEST_P(InflateTruncationAndFlush, FlushesDoNotDependOnTheInputPieces) {
   std::mt19937 rng(23);
   deflate_writer w;
   w.block_header(true, 1);

@@ -7,8 +7,12 @@
 
 #include "decoders/decoder_harness.h"
 #include "decoders/deflate_writer.h"
+#include "decoders/inflate_loops.h"
 
-TEST(InflateWindowBoundary, DistanceOneLength258AcrossTheBoundary) {
+class InflateWindowBoundary : public each_inflate_loop {};
+INSTANTIATE_TEST_SUITE_P(Loops, InflateWindowBoundary, INFLATE_LOOPS, inflate_loop_name);
+
+TEST_P(InflateWindowBoundary, DistanceOneLength258AcrossTheBoundary) {
   deflate_writer w;
   w.block_header(true, 1);
   w.fixed_symbol('z');
@@ -28,7 +32,7 @@ TEST(InflateWindowBoundary, DistanceOneLength258AcrossTheBoundary) {
   }
 }
 
-TEST(InflateWindowBoundary, FarthestDistanceReadsThePreviousRound) {
+TEST_P(InflateWindowBoundary, FarthestDistanceReadsThePreviousRound) {
   std::mt19937 rng(9);
   std::vector<uint8_t> expect;
   deflate_writer w;

@@ -1,14 +1,15 @@
-// Fuzz target: raw Deflate streams. The first byte picks how the input is
-// handed over (a byte at a time up to whole 8 KiB blocks), each piece in a
-// buffer of its own size, so a read past the input or a write past the
-// window is caught by the address sanitizer; the output must also never
-// exceed what the flushes could have produced. The stream is decoded a
-// second time in pieces of the other extreme (single bytes, or 8 KiB), which
-// must give the same result, tree message, flushes and bytes: the fast loops
-// and the careful one must agree, on errors too. Then it is decoded
-// straight into a destination of exactly its output's size (or a little or
-// much more, or half of it), which must change nothing the caller sees and
-// never store past the destination's end.
+// Fuzz target: raw Deflate streams. The first byte picks the fast loop (the
+// 64-bit one or the one of 32-bit processors), the destination size below,
+// and how the input is handed over (a byte at a time up to whole 8 KiB
+// blocks), each piece in a buffer of its own size, so a read past the input
+// or a write past the window is caught by the address sanitizer; the output
+// must also never exceed what the flushes could have produced. The stream is
+// decoded a second time in pieces of the other extreme (single bytes, or 8
+// KiB), which must give the same result, tree message, flushes and bytes:
+// the fast loops and the careful one must agree, on errors too. Then it is
+// decoded straight into a destination of exactly its output's size (or a
+// little or much more, or half of it), which must change nothing the caller
+// sees and never store past the destination's end.
 #include <cstddef>
 #include <cstdint>
 
@@ -18,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   static const size_t chunks[] = {1, 2, 3, 7, 16, 100, 4096, 8192};
   const size_t chunk = chunks[data[0] & 7];
+  inflate_use_narrow_loop((data[0] & 0x20) != 0);
   std::vector<uint8_t> stream(data + 1, data + size);
   memory_decoder d(stream, chunk);
   int message = 0;

@@ -22,6 +22,7 @@
 // was handed over.
 #include "inflate.h"
 
+#include <atomic>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -191,6 +192,40 @@ inline __attribute__((always_inline)) void fast_literal(uint64_t& b, uint32_t& k
   o += e >> 30;  // 1, or 2 for a pair
 }
 
+// The narrow loop's bit buffer (see narrow_loop): one 32-bit word, with the
+// count's low byte below 32 at every refill, which brings it to 24 to 31.
+// What an entry takes is at most 28 bits, so its count fits five bits.
+inline uint32_t load_le32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  v = __builtin_bswap32(v);
+#endif
+  return v;
+}
+inline __attribute__((always_inline)) void narrow_refill(uint32_t& b, uint32_t& k, uint8_t*& p) {
+  b |= load_le32(p) << (k & 31);
+  p += 3 - ((k >> 3) & 3);
+  k |= 24;
+}
+inline __attribute__((always_inline)) void narrow_take(uint32_t& b, uint32_t& k, uint32_t e) {
+  b >>= e & 31;
+  k -= e;
+}
+inline __attribute__((always_inline)) uint32_t narrow_based_value(uint32_t e, uint32_t b) {
+  return (e >> 16) + ((b & ((uint32_t(1) << (e & 31)) - 1)) >> ((e >> 8) & 31));
+}
+inline __attribute__((always_inline)) void narrow_literal(uint32_t& b, uint32_t& k, uint8_t*& o, uint32_t e) {
+  narrow_take(b, k, e);
+  store_le16(o, e >> 12);
+  o += e >> 30;
+}
+
+// The narrow loop is the one of 32-bit processors; tests may choose it
+// anywhere (inflate_use_narrow_loop).
+std::atomic<bool> g_narrow_chosen{false};
+bool use_narrow_loop() { return sizeof(void*) < 8 || g_narrow_chosen.load(std::memory_order_relaxed); }
+
 // How the literals of a block's table were prepared (prepare_literals).
 struct literal_mode {
   unsigned uniform_length = 0;  // stride decoding with codes of this length; 0: the fast loop
@@ -203,6 +238,7 @@ struct inflater {
   uint64_t bits = 0;          // next input bits, bit 0 first; no set bits above `count`
   unsigned count = 0;         // (the careful path's invariant; the fast loops mask on exit)
   bool input_ended = false;   // refill has reported the end of the entry's data
+  const bool narrow = use_narrow_loop();  // the 32-bit loop instead of the 64-bit one
   uint8_t* buf;               // the staging buffer (inflate.h), or a window onto io.direct
   uint8_t* staging;           // the staging buffer itself
   size_t direct_left = 0;     // while decoding straight into io.direct: its bytes from the
@@ -241,11 +277,12 @@ struct inflater {
   bool fill(unsigned n) {
     if (count >= n) return true;
     if (in_end - in >= 8) {
-      unsigned bytes = (63 - count) >> 3;
+      // The narrow loop starts only on a word's worth of bits: fill to one.
+      unsigned bytes = ((narrow ? 31 : 63) - count) >> 3;
       bits |= low_bits(load_le64(in), 8 * bytes) << count;
       in += bytes;
       count += 8 * bytes;
-      return true;
+      if (count >= n) return true;
     }
     while (count < n) {
       if (in == in_end) {
@@ -338,6 +375,10 @@ struct inflater {
   int fast_codes_bmi2(const inflate_code_tables& ct, unsigned stride);
   int stride_codes_generic(const inflate_code_tables& ct, unsigned stride);
   int stride_codes_bmi2(const inflate_code_tables& ct, unsigned stride);
+  template <bool BMI2>
+  inline __attribute__((always_inline)) int narrow_loop(const inflate_code_tables& ct);
+  int narrow_codes_generic(const inflate_code_tables& ct);
+  int narrow_codes_bmi2(const inflate_code_tables& ct);
   int fast_codes(const inflate_code_tables& ct, unsigned stride);
   int codes(const inflate_code_tables& ct, uint32_t* table_to_prepare, const uint8_t* lengths);
   int stored();
@@ -493,6 +534,112 @@ int inflater::fast_loop(const inflate_code_tables& ct, unsigned stride) {
   return result;
 }
 
+// The fast loop of 32-bit processors, where the 64-bit bit buffer would
+// take two of their few registers and every shift of it several
+// instructions. Its bit buffer is one word, refilled to 24 to 31 bits: one
+// refill serves two literals, or a literal and a length code after a refill
+// of its own; a length takes its extra bits (20 bits at most), then a
+// refill serves the distance, whose extra bits come after a refill of their
+// own when the code and they together are more than what is there (28 bits
+// at most). Entry conditions, margins and exits are those of fast_loop,
+// plus a bit count below 32 on entry; the input margin covers its four
+// refills an iteration (each loads four bytes and moves on at most three).
+template <bool BMI2>
+int inflater::narrow_loop(const inflate_code_tables& ct) {
+  constexpr unsigned lb = INFLATE_LITLEN_MAIN_BITS, db = INFLATE_DIST_MAIN_BITS;
+  constexpr uint32_t lmask = (1u << lb) - 1, dmask = (1u << db) - 1;
+  const uint32_t* const lt = ct.litlen;
+  const uint32_t* const dt = ct.dist;
+  uint32_t b = static_cast<uint32_t>(bits);
+  uint32_t k = count;
+  uint8_t* p = in;
+  uint8_t* o = buf + pos;
+  const uint8_t* const in_last = in_end - FAST_INPUT_MARGIN;
+  const uint8_t* const first = buf + origin;
+  const uint8_t* const stop = buf + fast_stop;
+  int result = FAST_MARGIN_LEFT;
+
+  narrow_refill(b, k, p);
+  uint32_t e = lt[b & lmask];
+  uint32_t len, d, dist;
+  for (;;) {
+    // 24 or more bits here, and `e` is the entry for them.
+    if (inflate_is_literal(e)) {
+      narrow_literal(b, k, o, e);  // at most 11 bits: 13 or more are left
+      e = lt[b & lmask];
+      if (inflate_is_literal(e)) {
+        narrow_literal(b, k, o, e);
+        goto next;
+      }
+      narrow_refill(b, k, p);
+    }
+    if (e & (HUFF_LINK | HUFF_END_OF_BLOCK | HUFF_INVALID)) goto exceptional;
+    len = narrow_based_value(e, b);
+    narrow_take(b, k, e);
+    narrow_refill(b, k, p);
+  distance:
+    d = dt[b & dmask];
+    if (d & (HUFF_LINK | HUFF_INVALID)) {
+      if (d & HUFF_LINK) d = dt[huff_value(d) + ((b >> db) & ((1u << huff_drop(d)) - 1))];
+      if (d & HUFF_INVALID) {
+        result = DECODE_BAD_DATA;
+        break;
+      }
+    }
+    if (__builtin_expect(huff_drop(d) <= (k & 0xFF), 1)) {
+      dist = narrow_based_value(d, b);
+      narrow_take(b, k, d);
+    } else {
+      const unsigned code = huff_code_length(d), extra = huff_extra_bits(d);
+      b >>= code;
+      k -= code;
+      narrow_refill(b, k, p);
+      dist = huff_value(d) + (b & ((1u << extra) - 1));
+      b >>= extra;
+      k -= extra;
+    }
+    if (dist > static_cast<uint32_t>(o - first)) {
+      result = DECODE_BAD_DATA;
+      break;
+    }
+    copy_match(o, o - dist, len);
+    o += len;
+  next:
+    if (p > in_last || o >= stop) break;
+    narrow_refill(b, k, p);
+    e = lt[b & lmask];
+    continue;
+  exceptional:
+    // A link to a sub-table (24 or more bits are there for its code and a
+    // length's extra bits), the end of the block, or an invalid code.
+    if (e & HUFF_LINK) {
+      e = lt[huff_value(e) + ((b >> lb) & ((1u << huff_drop(e)) - 1))];
+      if (inflate_is_literal(e)) {
+        narrow_literal(b, k, o, e);
+        goto next;
+      }
+      if (!(e & (HUFF_END_OF_BLOCK | HUFF_INVALID))) {
+        len = narrow_based_value(e, b);
+        narrow_take(b, k, e);
+        narrow_refill(b, k, p);
+        goto distance;
+      }
+    }
+    if (e & HUFF_END_OF_BLOCK) {
+      narrow_take(b, k, e);
+      result = DECODE_OK;
+    } else {
+      result = DECODE_BAD_DATA;
+    }
+    break;
+  }
+  count = k & 0xFF;
+  bits = static_cast<uint64_t>(b) & ((uint64_t(1) << count) - 1);
+  in = p;
+  pos = static_cast<uint32_t>(o - buf);
+  return result;
+}
+
 // The loops are compiled twice, for BMI2 and without, and chosen at run
 // time; `stride` is only read by the stride loop.
 int inflater::fast_codes_generic(const inflate_code_tables& ct, unsigned stride) {
@@ -501,6 +648,7 @@ int inflater::fast_codes_generic(const inflate_code_tables& ct, unsigned stride)
 int inflater::stride_codes_generic(const inflate_code_tables& ct, unsigned stride) {
   return fast_loop<true, false>(ct, stride);
 }
+int inflater::narrow_codes_generic(const inflate_code_tables& ct) { return narrow_loop<false>(ct); }
 
 #if defined(__x86_64__) || defined(__i386__)
 // BMI2's shifts by a register amount take one cycle and no flag dependency:
@@ -511,6 +659,9 @@ __attribute__((target("bmi2"))) int inflater::fast_codes_bmi2(const inflate_code
 __attribute__((target("bmi2"))) int inflater::stride_codes_bmi2(const inflate_code_tables& ct, unsigned stride) {
   return fast_loop<true, true>(ct, stride);
 }
+__attribute__((target("bmi2"))) int inflater::narrow_codes_bmi2(const inflate_code_tables& ct) {
+  return narrow_loop<true>(ct);
+}
 
 bool cpu_has_bmi2() {
   unsigned a, b, c, d;
@@ -520,11 +671,13 @@ const bool HAVE_BMI2 = cpu_has_bmi2();
 #else
 int inflater::fast_codes_bmi2(const inflate_code_tables& ct, unsigned stride) { return fast_loop<false, true>(ct, stride); }
 int inflater::stride_codes_bmi2(const inflate_code_tables& ct, unsigned stride) { return fast_loop<true, true>(ct, stride); }
+int inflater::narrow_codes_bmi2(const inflate_code_tables& ct) { return narrow_loop<true>(ct); }
 const bool HAVE_BMI2 = false;
 #endif
 
 int inflater::fast_codes(const inflate_code_tables& ct, unsigned stride) {
   if (stride) return HAVE_BMI2 ? stride_codes_bmi2(ct, stride) : stride_codes_generic(ct, stride);
+  if (narrow) return HAVE_BMI2 ? narrow_codes_bmi2(ct) : narrow_codes_generic(ct);
   return HAVE_BMI2 ? fast_codes_bmi2(ct, 0) : fast_codes_generic(ct, 0);
 }
 
@@ -582,7 +735,8 @@ int inflater::codes(const inflate_code_tables& ct, uint32_t* table_to_prepare, c
       mode = prepare_literals(table_to_prepare, lengths);
       table_to_prepare = nullptr;
     }
-    if (in_end - in >= FAST_INPUT_MARGIN && pos < INFLATE_FLUSH_AT) {
+    if (in_end - in >= FAST_INPUT_MARGIN && pos < INFLATE_FLUSH_AT &&
+        (!narrow || mode.uniform_length || count < 32)) {
       fast_stop = INFLATE_FLUSH_AT;
       if (table_to_prepare) {
         uint64_t stop = pos + (prepare_at - produced());
@@ -738,6 +892,8 @@ int inflater::run(inflate_workspace& tables, int* tree_message) {
 }
 
 }  // namespace
+
+void inflate_use_narrow_loop(bool on) { g_narrow_chosen.store(on, std::memory_order_relaxed); }
 
 int inflate_stream(decoder_io& io, inflate_workspace& tables, int* tree_message) {
   *tree_message = INFLATE_NO_TREE_MESSAGE;

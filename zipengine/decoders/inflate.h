@@ -57,6 +57,11 @@ enum inflate_tree_message : int {
 // the two tree messages belongs to it.
 int inflate_stream(decoder_io& io, inflate_workspace& work, int* tree_message);
 
+// For tests: decode with the fast loop of 32-bit processors (a 32-bit bit
+// buffer) on any processor; 32-bit builds always use it. Process-wide, read
+// when a decoding starts.
+void inflate_use_narrow_loop(bool on);
+
 // The engine's Deflate call for the current entry, positioned at its data:
 // 0, 1 invalid or truncated data, 2 invalid block type or over-subscribed
 // code, 3 out of memory, or a flush result passed on.
