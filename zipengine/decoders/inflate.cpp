@@ -1,19 +1,21 @@
 // Portable. The Deflate decoder: block headers, code tables and the decoding
 // loops. Output goes straight into the staging buffer behind 32 KiB of
-// history (inflate.h); each 32 KiB of new output is flushed and becomes the
-// history of what follows.
+// history (inflate.h), or straight into the caller's memory when it names
+// some; each 32 KiB of new output is flushed and becomes the history of
+// what follows.
 //
 // Three loops decode codes. The fast loop runs while enough input is
 // buffered that it never needs to refill in the middle of a symbol, and
 // while the write position is before the flush point; it keeps 56 or more
 // bits in a 64-bit buffer, reads the input eight bytes at a time and takes
-// up to two literals per table lookup. The stride loop replaces it in blocks
-// whose literals nearly all have codes of one length (already-compressed
-// data): it looks up four codes at once at fixed offsets, as if every code
-// had that length, and keeps the result when all four were such literals.
-// The careful loop takes one symbol at a time, a byte at a time, and handles
-// refills and the end of the input; it hands back to the fast loops as soon
-// as the input margin is there again.
+// up to two literals per table lookup. On 32-bit processors a narrow
+// variant takes its place, with 24 or more bits in a 32-bit buffer. The
+// stride loop replaces them in blocks whose literals nearly all have codes
+// of one length (already-compressed data): it looks up four codes at once
+// at fixed offsets, as if every code had that length, and keeps the result
+// when all four were such literals. The careful loop takes one symbol at a
+// time, a byte at a time, and handles refills and the end of the input; it
+// hands back to the fast loops as soon as the input margin is there again.
 //
 // Every 32 KiB is flushed before the decoder acts on anything that follows
 // it, whichever loop decoded it: the fast loops stop at the flush point, and
