@@ -12,6 +12,7 @@
 // sees and never store past the destination's end.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "decoders/decoder_harness.h"
 
@@ -43,13 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int direct_result = direct.inflate(&direct_message);
   // Into a destination too small, the staged decoding's flushes are refused
   // at the same block.
-  memory_decoder staged(stream, chunk);
+  std::optional<memory_decoder> staged;
   const memory_decoder* expected = &d;
   int expected_result = r, expected_message = message;
   if (room < n) {
-    staged.use_destination(room, false);
-    expected_result = staged.inflate(&expected_message);
-    expected = &staged;
+    staged.emplace(stream, chunk);
+    staged->use_destination(room, false);
+    expected_result = staged->inflate(&expected_message);
+    expected = &*staged;
   }
   if (direct_result != expected_result || direct_message != expected_message) __builtin_trap();
   if (direct.flush_sizes != expected->flush_sizes || direct.output != expected->output) __builtin_trap();

@@ -636,7 +636,7 @@ int inflater::narrow_loop(const inflate_code_tables& ct) {
     break;
   }
   count = k & 0xFF;
-  bits = static_cast<uint64_t>(b) & ((uint64_t(1) << count) - 1);
+  bits = low_bits(b, count);
   in = p;
   pos = static_cast<uint32_t>(o - buf);
   return result;

@@ -83,17 +83,22 @@ inline void spin_pause() {
 #endif
 }
 
-// Looks for `done` for up to SPIN_TIME; false when it never came.
+// Looks for `done` for up to SPIN_TIME; false when it never came. Most
+// calls find it at once, so the clock is read only after the first looks.
 template <typename Done>
 bool spin_until(Done done) {
-  const auto end = std::chrono::steady_clock::now() + SPIN_TIME;
-  for (;;) {
+  auto look = [&] {
     for (int i = 0; i < LOOKS_PER_CLOCK; ++i) {
       if (done()) return true;
       spin_pause();
     }
-    if (std::chrono::steady_clock::now() >= end) return false;
-  }
+    return false;
+  };
+  if (look()) return true;
+  const auto end = std::chrono::steady_clock::now() + SPIN_TIME;
+  while (std::chrono::steady_clock::now() < end)
+    if (look()) return true;
+  return false;
 }
 
 }  // namespace
